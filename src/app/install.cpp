@@ -1,0 +1,91 @@
+#include "app/install.h"
+
+#include <exception>
+#include <iostream>
+
+#include "app/host_notification.h"
+#include "common/narrow_string.h"
+#include "effects/effect_list.h"
+#include "effects/title_list.h"
+#include "package/package_section.h"
+#include "platform/process.h"
+
+namespace fx {
+namespace {
+
+// Everything before the executable's last path separator, trimmed.
+std::string AppDirectoryOf(const std::string& executablePath) {
+  const size_t separator = platform::FindLastPathSeparator(executablePath);
+  std::string directory = executablePath.substr(0, separator);
+  TrimInPlace(directory);
+  return directory;
+}
+
+// Writes every list that holds data, in table order, then the title list; returns the mask
+// of the files whose write was attempted.
+ChangeMask WriteBack(RunState& state) {
+  ChangeMask mask = 0;
+  for (const EffectCategory& category : kEffectCategories) {
+    const EffectList& list = state.lists[category.row];
+    if (list.sections.empty()) continue;
+    const std::string path = state.PathOf(category.listFile);
+    const SaveResult saved = SaveEffectList(list, path);
+    if (!saved.ok) state.problems.push_back("cannot write " + path + ": " + saved.reason);
+    mask |= category.changeBit;
+  }
+  if (!state.titleList.lines.empty()) {
+    const SaveResult saved = SaveTitleList(state);
+    if (!saved.ok) {
+      state.problems.push_back("cannot write " + state.PathOf(kTitleListFile) + ": " +
+                               saved.reason);
+    }
+    mask |= kTitleListBit;
+  }
+  return mask;
+}
+
+int Run(const std::string& packageName, RunState& state, const InstallEnvironment& environment) {
+  std::string executable;
+  std::string reason;
+  if (!environment.executablePath(executable, reason)) {
+    state.problems.push_back("cannot find the program's own directory: " + reason +
+                             "; nothing was installed");
+    return kExitPartlyFailed;
+  }
+  state.appDirectory = AppDirectoryOf(executable);
+  ReadPackageSection(state, packageName);
+  const ChangeMask mask = WriteBack(state);
+  if (mask != 0) environment.notifyHost(mask);
+  return state.problems.empty() ? kExitDone : kExitPartlyFailed;
+}
+
+}  // namespace
+
+InstallEnvironment InstallEnvironment::Real() {
+  return {platform::StartUp, platform::ExecutablePath, NotifyHost, &std::cout, &std::cerr};
+}
+
+int InstallEffects(int argc, char** argv, RunState& state, const InstallEnvironment& environment) {
+  if (!environment.startUp()) {
+    *environment.out << kStartUpFailedMessage << std::flush;
+    return kExitStartUpFailed;
+  }
+  if (argc < 2 || argv[1][0] == '\0') return kExitDone;
+  const std::string packageName = argv[1];
+
+  int exitCode = kExitPartlyFailed;
+  try {
+    exitCode = Run(packageName, state, environment);
+  } catch (const std::exception& error) {
+    // Out of memory, or anything else that the run did not foresee: whatever was written by
+    // then is complete, since every file is replaced as a whole.
+    state.problems.push_back(std::string("stopped by an unexpected error: ") + error.what());
+  }
+  for (const std::string& problem : state.problems) {
+    *environment.err << "fxinstall: " << problem << '\n';
+  }
+  environment.err->flush();
+  return exitCode;
+}
+
+}  // namespace fx

@@ -1,0 +1,43 @@
+// One installation run: from the command line to the lists written and the host told.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "effects/effect_category.h"
+#include "effects/run_state.h"
+
+namespace fx {
+
+// Exit codes of the installer.
+inline constexpr int kExitDone = 0;            // done, or nothing to do
+inline constexpr int kExitStartUpFailed = 1;   // the process could not be started
+inline constexpr int kExitPartlyFailed = 2;    // a file could not be read or written
+
+// The one message on standard output: "致命错误: MFC 初始化失败" and LF in code page 936.
+inline constexpr char kStartUpFailedMessage[] =
+    "\xD6\xC2\xC3\xFC\xB4\xED\xCE\xF3: MFC \xB3\xF5\xCA\xBC\xBB\xAF\xCA\xA7\xB0\xDC\n";
+
+// What the run needs of the world outside its files. The defaults are the real ones; tests
+// replace them.
+struct InstallEnvironment {
+  std::function<bool()> startUp;
+  std::function<bool(std::string& path, std::string& reason)> executablePath;
+  std::function<void(ChangeMask)> notifyHost;
+  std::ostream* out;  // standard output: only the start-up failure message
+  std::ostream* err;  // one line per problem, naming the file and the reason
+
+  static InstallEnvironment Real();
+};
+
+// Runs the installation for the package named by argv[1]:
+//   start-up (failure: the message on out, exit code 1); no or an empty package name: exit 0
+//   with nothing touched; the app directory from the executable's path; the package section
+//   read and its entries merged; every category list that holds a section written back in
+//   table order with its change bit, then the title list with 0x20; the host notified of a
+//   non-zero mask after every file is closed.
+// Returns 0, or 2 when a file could not be read or written (each problem one line on err).
+int InstallEffects(int argc, char** argv, RunState& state, const InstallEnvironment& environment);
+
+}  // namespace fx

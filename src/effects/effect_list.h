@@ -1,0 +1,54 @@
+// The list file of one effect category, and its model in memory.
+//
+// A list file is a sequence of sections. A section starts with a header line whose first
+// character is "+" or "*"; the rest of that line is the section's name. The lines after it,
+// up to the next header line, are the section's entry lines. Every line is trimmed when read,
+// and lines that are blank after trimming are dropped. Lines before the first header line
+// belong to the first section, ahead of its header. A header line that is the marker alone has
+// an empty name and does not open a section of its own: the next named header line joins it.
+//
+// Saving writes every line of every section followed by CR LF, and one empty line (CR LF)
+// after each section, so that loading what was saved gives the same sections again.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace fx {
+
+struct EffectSection {
+  std::string name;                // the header line without its marker; never written itself
+  std::vector<std::string> lines;  // file order, the header line included
+};
+
+// The sections of one list file, in file order. Sections are only ever appended.
+struct EffectList {
+  std::vector<EffectSection> sections;
+};
+
+struct LoadResult {
+  platform::OpenStatus status = platform::OpenStatus::kOpened;  // kOpened: read completely
+  std::string reason;  // why the file is missing or could not be read
+};
+
+// Appends the sections of the list file at path to list.
+// - kOpened: the whole file was read.
+// - kMissing: there is no file; list is unchanged.
+// - kFailed: the file exists but could not be opened (locked by another process, no access,
+//   not a regular file) or a read error stopped it part-way; list is unchanged, so that a
+//   caller never mistakes part of a file for all of it.
+// Lines that end up in no named section (a file without a named header line, or lines after a
+// last header that is a marker alone) are kept as a section with an empty name, at the end.
+LoadResult LoadEffectList(EffectList& list, const std::string& path);
+
+struct SaveResult {
+  bool ok = true;
+  std::string reason;  // why the file could not be written; it is then unchanged
+};
+
+// Writes list to the file at path, replacing the file as a whole or not at all.
+SaveResult SaveEffectList(const EffectList& list, const std::string& path);
+
+}  // namespace fx

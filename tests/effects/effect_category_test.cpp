@@ -1,0 +1,164 @@
+#include "effects/effect_category.h"
+
+#include <gtest/gtest.h>
+
+#include "effects/run_state.h"
+#include "support/temp_dir.h"
+
+namespace fx {
+namespace {
+
+TEST(EffectCategory, TableHasTheKeysFilesAndBitsInDispatchOrder) {
+  const std::vector<std::tuple<std::string, std::string, ChangeMask>> expected = {
+      {"TextIn", "TextInEffectList.txt", 0x2},    {"TextStay", "TextStayEffectList.txt", 0x10},
+      {"TextOut", "TextOutEffectList.txt", 0x4},  {"Style", "StyleList.txt", 0x8},
+      {"Adjust", "AdjustList.txt", 0x40},         {"Tone", "ToneList.txt", 0x80},
+      {"Scene", "SceneList.txt", 0x100},
+  };
+  ASSERT_EQ(kEffectCategories.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(kEffectCategories[i].row, i);
+    EXPECT_EQ(std::string(kEffectCategories[i].key), std::get<0>(expected[i]));
+    EXPECT_EQ(std::string(kEffectCategories[i].listFile), std::get<1>(expected[i]));
+    EXPECT_EQ(kEffectCategories[i].changeBit, std::get<2>(expected[i]));
+  }
+}
+
+TEST(ParseEffectEntry, CutsGroupNameAndLine) {
+  struct Case {
+    const char* entry;
+    const char* group;
+    const char* name;
+    const char* line;
+  } cases[] = {
+      {"G>n:=1,2", "G", "n", "n:=1,2"},
+      {" \tG \t>  plain line \r", "G", "", "plain line"},
+      {"no arrow", "", "", "no arrow"},
+      {">x", "", "", "x"},
+      {"  >x", "", "", "x"},
+      {"G>   ", "G", "", ""},
+      {"G>a>b:=c", "G", "a>b", "a>b:=c"},
+      {"G>n:=a:=b", "G", "n", "n:=a:=b"},
+      {"G>:=x", "G", "", ":=x"},
+      {"G>n :=x", "G", "n ", "n :=x"},
+      {"My Group>A B", "My Group", "", "A B"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entry);
+    const ParsedEntry parsed = ParseEffectEntry(c.entry);
+    EXPECT_EQ(parsed.group, c.group);
+    EXPECT_EQ(parsed.name, c.name);
+    EXPECT_EQ(parsed.line, c.line);
+  }
+}
+
+// Sections as "line|line" strings, for compact tables.
+EffectList MakeList(const std::vector<std::pair<std::string, std::vector<std::string>>>& sections) {
+  EffectList list;
+  for (const auto& [name, lines] : sections) list.sections.push_back({name, lines});
+  return list;
+}
+
+std::vector<std::string> Lines(const EffectList& list) {
+  std::vector<std::string> all;
+  for (const EffectSection& section : list.sections) {
+    all.push_back("[" + section.name + "]");
+    all.insert(all.end(), section.lines.begin(), section.lines.end());
+  }
+  return all;
+}
+
+TEST(MergeEffectEntry, PutsEachEntryInTheFirstSectionOfItsGroup) {
+  const EffectList start = MakeList({
+      {"A", {"+A", "n:=1", "p", "n:=2", "nn:=3"}},
+      {"A", {"*A", "n:=9"}},
+      {"X:=old", {"+X:=old", "q"}},
+  });
+  struct Case {
+    const char* rule;
+    const char* entry;
+    MergeOutcome outcome;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"a named line overwrites only the first of its name", "A>n:=new", MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=new", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"a name is matched up to its :=", "A>nn:=4", MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=4", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"overwriting with the same text changes nothing", "A>n:=1", MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"a new name is appended to the first section", "A>m:=0", MergeOutcome::kLineAppended,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "m:=0", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"a present plain line is not added again", "A>p", MergeOutcome::kAlreadyPresent,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"a plain line equal to the header is present", "A>+A", MergeOutcome::kAlreadyPresent,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"the first of a name is overwritten even if a later one is equal", "A>n:=2", MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=2", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"a name can overwrite the header line", "X:=old>+X:=new", MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=new", "q"}},
+      {"groups differ by case", "a>p", MergeOutcome::kSectionCreated,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q", "[a]", "+a", "p"}},
+      {"a new group gets a + header and the line unchecked", "New Group>+New Group",
+       MergeOutcome::kSectionCreated,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q",
+        "[New Group]", "+New Group", "+New Group"}},
+      {"blanks before := are part of the name", "A>n :=x", MergeOutcome::kLineAppended,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "n :=x", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"no group: ignored", "p", MergeOutcome::kIgnoredNoGroup,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"no line: ignored, no section made", "New> ", MergeOutcome::kIgnoredEmptyLine,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    EffectList list = start;
+    const ParsedEntry parsed = ParseEffectEntry(c.entry);
+    EXPECT_EQ(MergeEffectEntry(list, parsed.group, parsed.name, parsed.line), c.outcome);
+    EXPECT_EQ(Lines(list), c.lines);
+  }
+}
+
+TEST(MergeEffectEntry, LaterEntriesSeeWhatEarlierOnesDid) {
+  EffectList list;
+  for (const char* entry : {"G>n:=1", "G>n:=2", "G>p", "G>p", "G>m:=1"}) {
+    const ParsedEntry parsed = ParseEffectEntry(entry);
+    MergeEffectEntry(list, parsed.group, parsed.name, parsed.line);
+  }
+  EXPECT_EQ(Lines(list), (std::vector<std::string>{"[G]", "+G", "n:=2", "p", "m:=1"}));
+}
+
+TEST(AddCategoryEntry, LoadsTheListFileWhileTheListIsEmpty) {
+  test::TempDir dir;
+  RunState state;
+  state.appDirectory = dir.Name();
+  const EffectCategory& style = kEffectCategories[3];
+
+  // The first entry loads the file even though the merge ignores it.
+  dir.Write("StyleList.txt", "+S\ns1\n");
+  EXPECT_EQ(AddCategoryEntry(state, style, "no arrow"), MergeOutcome::kIgnoredNoGroup);
+  EXPECT_EQ(Lines(state.lists[3]), (std::vector<std::string>{"[S]", "+S", "s1"}));
+
+  // Once loaded, the list is not read again.
+  dir.Write("StyleList.txt", "+Changed\n");
+  EXPECT_EQ(AddCategoryEntry(state, style, "S>s2"), MergeOutcome::kLineAppended);
+  EXPECT_EQ(Lines(state.lists[3]), (std::vector<std::string>{"[S]", "+S", "s1", "s2"}));
+  EXPECT_TRUE(state.problems.empty());
+}
+
+TEST(AddCategoryEntry, DropsEntriesForAListFileThatCannotBeRead) {
+  test::TempDir dir;
+  RunState state;
+  state.appDirectory = dir.Name();
+  dir.Write("ToneList.txt", "+T\n");
+  test::FileHolder holder(dir.PathOf("ToneList.txt"));
+  const EffectCategory& tone = kEffectCategories[5];
+
+  EXPECT_EQ(AddCategoryEntry(state, tone, "T>t1"), MergeOutcome::kListUnreadable);
+  EXPECT_EQ(AddCategoryEntry(state, tone, "U>u1"), MergeOutcome::kListUnreadable);
+  EXPECT_TRUE(state.lists[5].sections.empty());
+  ASSERT_EQ(state.problems.size(), 1u);
+  EXPECT_NE(state.problems[0].find("ToneList.txt: locked by another process"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace fx

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# End-to-end tests of fxinstall.exe under Wine, with a stand-in host editor window.
+#
+#   wine_e2e.sh ARCH FXINSTALL_EXE STUB_EXE [RECEIVER_ARCH RECEIVER_STUB_EXE]
+#
+# The optional receiver runs the host window in a build of the other bitness, so that a 32-bit
+# installer is seen to reach a 64-bit host editor.
+set -uo pipefail
+
+arch=$1 installer=$2 stub=$3
+receiverArch=${4:-$arch} receiverStub=${5:-$stub}
+here=$(cd "$(dirname "$0")" && pwd)
+for loaderArch in "$arch" "$receiverArch"; do
+  "$here/wine-run.sh" "$loaderArch" --version >/dev/null || exit $?
+done
+work=$(mktemp -d)
+trap 'touch "$work/stop-receive-win" "$work/stop-hold-win"; wait; rm -rf "$work"' EXIT
+
+passed=0 failed=0
+expect() {  # expect DESCRIPTION EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAILED: %s (%s)\n  expected: %q\n  actual:   %q\n' "$case" "$1" "$2" "$3"
+  fi
+}
+
+# A fresh app directory, with a space in its name, holding the installer.
+new_app() {
+  case=$1
+  app="$work/$case/app dir"
+  mkdir -p "$app"
+  cp "$installer" "$app/fxinstall.exe"
+}
+
+wait_for() {
+  for _ in $(seq 600); do [ -e "$1" ] && return 0; sleep 0.05; done
+  echo "timed out waiting for $1" >&2
+  return 1
+}
+
+# The stub is given Windows paths for its READY and STOP files: Z: is the root of the Unix tree.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+start_receiver() {
+  rm -f "$work/ready-win" "$work/stop-receive-win" "$app/../receiver.log"
+  (cd "$app" && "$here/wine-run.sh" "$receiverArch" "$receiverStub" receive ..\\receiver.log \
+      "$(winpath "$work/ready-win")" "$(winpath "$work/stop-receive-win")" "$@" \
+      >/dev/null 2>&1) &
+  receiverPid=$!
+  wait_for "$work/ready-win"
+}
+
+stop_receiver() {
+  touch "$work/stop-receive-win"
+  wait "$receiverPid"
+  log=$(cat "$app/../receiver.log" 2>/dev/null)
+}
+
+hold() {  # hold FILE: another Windows process holds FILE open without sharing
+  rm -f "$work/ready-win" "$work/stop-hold-win"
+  (cd "$app" && "$here/wine-run.sh" "$arch" "$stub" hold "$1" "$(winpath "$work/ready-win")" \
+      "$(winpath "$work/stop-hold-win")" >/dev/null 2>&1) &
+  holderPid=$!
+  wait_for "$work/ready-win"
+}
+
+release() {
+  touch "$work/stop-hold-win"
+  wait "$holderPid"
+}
+
+install() {  # install ARGS...: runs the installer in the app directory
+  "$here/wine-run.sh" "$arch" "$app/fxinstall.exe" "$@" >"$work/stdout" 2>"$work/stderr"
+  status=$?
+  stdout=$(cat "$work/stdout")
+  stderr=$(tr -d '\r' <"$work/stderr")  # Windows ends lines on stderr with CR LF
+}
+
+bytes() { od -An -c "$app/$1" 2>/dev/null | tr -s ' \n' ' '; }
+listing() { (cd "$app" && ls -A | tr '\n' ' '); }
+size() { stat -c %s "$app/$1"; }
+
+# --- The host receives the mask once every file is complete.
+new_app notify
+printf '[P]\r\nScene=S>s:=2\r\nTextIn=T>t1;T>t2\r\n' >"$app/ExEffConfig.ini"
+printf '+S\r\ns:=1\r\nx\r\n' >"$app/SceneList.txt"
+start_receiver TextInEffectList.txt SceneList.txt
+install P
+stop_receiver
+expect "exit code" 0 "$status"
+expect "stdout" "" "$stdout"
+expect "stderr" "" "$stderr"
+expect "TextIn list" "$(printf '+T\r\nt1\r\nt2\r\n\r\n' | od -An -c | tr -s ' \n' ' ')" \
+  "$(bytes TextInEffectList.txt)"
+expect "Scene list" "$(printf '+S\r\ns:=2\r\nx\r\n\r\n' | od -An -c | tr -s ' \n' ' ')" \
+  "$(bytes SceneList.txt)"
+expect "message" "wParam=0 dwData=0x102 cbData=0 lpData=null sizes=$(size TextInEffectList.txt),$(size SceneList.txt)" "$log"
+expect "no temporary files" "ExEffConfig.ini SceneList.txt TextInEffectList.txt fxinstall.exe " \
+  "$(listing)"
+
+# --- A title package: "MovieTitle.txt" gains the name and the host sees 0x20.
+new_app title
+printf '[Title Pack]\r\nDir = MovieTitle\r\n' >"$app/ExEffConfig.ini"
+printf 'A\r\n\r\n' >"$app/MovieTitle.txt"
+start_receiver MovieTitle.txt
+install "Title Pack"
+stop_receiver
+expect "exit code" 0 "$status"
+expect "title list" "$(printf 'A\r\n\r\nTitle Pack\r\n' | od -An -c | tr -s ' \n' ' ')" \
+  "$(bytes MovieTitle.txt)"
+expect "message" "wParam=0 dwData=0x20 cbData=0 lpData=null sizes=$(size MovieTitle.txt)" "$log"
+
+# --- Nothing written: no message.
+new_app nothing
+printf '[Q]\r\nTextIn=T>t\r\n' >"$app/ExEffConfig.ini"
+start_receiver
+install P
+stop_receiver
+expect "exit code" 0 "$status"
+expect "no message" "" "$log"
+expect "no file written" "ExEffConfig.ini fxinstall.exe " "$(listing)"
+
+# --- No argument, and an empty one: nothing at all.
+install
+expect "exit code without argument" 0 "$status"
+install ""
+expect "exit code with an empty argument" 0 "$status"
+expect "output" "" "$stdout$stderr"
+
+# --- No host editor running: the files are written all the same.
+new_app nowindow
+printf '[P]\r\nTone=G>a\r\n' >"$app/ExEffConfig.ini"
+install P
+expect "exit code" 0 "$status"
+expect "Tone list" "$(printf '+G\r\na\r\n\r\n' | od -An -c | tr -s ' \n' ' ')" "$(bytes ToneList.txt)"
+
+# --- A list file held open by another Windows process is left alone and reported.
+new_app locked
+printf '[P]\r\nTextIn=G>a\r\nTone=G>a\r\n' >"$app/ExEffConfig.ini"
+printf '+Old\r\n' >"$app/ToneList.txt"
+hold ToneList.txt
+start_receiver
+install P
+stop_receiver
+release
+expect "exit code" 2 "$status"
+expect "stdout" "" "$stdout"
+expect "stderr names the file and the reason" \
+  "fxinstall: cannot read Z:${app//\//\\}\\ToneList.txt: locked by another process; it is left unchanged" \
+  "$stderr"
+expect "Tone list untouched" "$(printf '+Old\r\n' | od -An -c | tr -s ' \n' ' ')" "$(bytes ToneList.txt)"
+expect "message" "wParam=0 dwData=0x2 cbData=0 lpData=null sizes=" "$log"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
