@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-for preset in native win64 win32; do
+# The native suite runs last, so that its summary closes the output.
+for preset in win64 win32 native; do
   echo "=== $preset"
   cmake --workflow --preset "$preset"
 done
