@@ -1,9 +1,63 @@
 #include "effects/effect_category.h"
 
 #include "common/narrow_string.h"
+#include "effects/merge_index.h"
 #include "effects/run_state.h"
 
 namespace fx {
+namespace {
+
+constexpr std::uint32_t kNoSection = UINT32_MAX;
+
+// The position of the first section named group, or kNoSection. Counts the merge, and once
+// the list has received enough entries, answers from a table of first sections.
+std::uint32_t FindSection(EffectList& list, std::string_view group) {
+  if (!list.index) list.index = std::make_unique<MergeIndex>();
+  MergeIndex& index = *list.index;
+  if (!index.sectionsIndexed && ++index.merges >= kIndexAfterMerges) {
+    for (std::uint32_t i = 0; i < list.sections.size(); ++i) {
+      index.firstSectionOfName.try_emplace(list.sections[i].name, i);
+    }
+    index.sectionsIndexed = true;
+  }
+  if (index.sectionsIndexed) {
+    const auto found = index.firstSectionOfName.find(group);
+    return found == index.firstSectionOfName.end() ? kNoSection : found->second;
+  }
+  for (std::uint32_t i = 0; i < list.sections.size(); ++i) {
+    if (list.sections[i].name == group) return i;
+  }
+  return kNoSection;
+}
+
+// The table of a section that has received enough entries, built on first use; null before.
+SectionIndex* IndexOfSection(EffectList& list, std::uint32_t position) {
+  MergeIndex& index = *list.index;
+  const auto built = index.sections.find(position);
+  if (built != index.sections.end()) return &built->second;
+  if (++index.mergesIntoSection[position] < kIndexAfterMerges) return nullptr;
+  index.mergesIntoSection.erase(position);
+  return &index.sections.try_emplace(position, list.sections[position].lines).first->second;
+}
+
+// The position of the first line that equals line, or that begins with name ":=", by scanning.
+std::uint32_t ScanForPlainLine(const std::vector<std::string_view>& lines, std::string_view line) {
+  for (std::uint32_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] == line) return i;
+  }
+  return SectionIndex::kNone;
+}
+
+std::uint32_t ScanForNamedLine(const std::vector<std::string_view>& lines, std::string_view name) {
+  std::string prefix(name);
+  prefix += ":=";
+  for (std::uint32_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].starts_with(prefix)) return i;
+  }
+  return SectionIndex::kNone;
+}
+
+}  // namespace
 
 ParsedEntry ParseEffectEntry(std::string_view entry) {
   ParsedEntry parsed;
@@ -19,35 +73,41 @@ ParsedEntry ParseEffectEntry(std::string_view entry) {
   return parsed;
 }
 
-MergeOutcome MergeEffectEntry(EffectList& list, const std::string& group, const std::string& name,
-                              const std::string& line) {
+MergeOutcome MergeEffectEntry(EffectList& list, std::string_view group, std::string_view name,
+                              std::string_view line) {
   if (group.empty()) return MergeOutcome::kIgnoredNoGroup;
   if (line.empty()) return MergeOutcome::kIgnoredEmptyLine;
 
-  for (EffectSection& section : list.sections) {
-    if (section.name != group) continue;
-    if (name.empty()) {
-      for (const std::string& present : section.lines) {
-        if (present == line) return MergeOutcome::kAlreadyPresent;
-      }
-    } else {
-      const std::string prefix = name + ":=";
-      for (std::string& present : section.lines) {
-        if (present.compare(0, prefix.size(), prefix) == 0) {
-          present = line;
-          return MergeOutcome::kLineOverwritten;
-        }
-      }
+  const std::uint32_t position = FindSection(list, group);
+  if (position == kNoSection) {
+    std::string headerText = "+";
+    headerText += group;
+    const std::string_view header = list.text.Add(headerText);
+    list.sections.push_back({header.substr(1), {header, list.text.Add(line)}});
+    if (list.index->sectionsIndexed) {
+      list.index->firstSectionOfName.try_emplace(header.substr(1), list.sections.size() - 1);
     }
-    section.lines.push_back(line);
-    return MergeOutcome::kLineAppended;
+    return MergeOutcome::kSectionCreated;
   }
 
-  EffectSection created;
-  created.name = group;
-  created.lines = {"+" + group, line};
-  list.sections.push_back(std::move(created));
-  return MergeOutcome::kSectionCreated;
+  std::vector<std::string_view>& lines = list.sections[position].lines;
+  SectionIndex* index = IndexOfSection(list, position);
+  if (name.empty()) {
+    const std::uint32_t present =
+        index ? index->Find(lines, line, false) : ScanForPlainLine(lines, line);
+    if (present != SectionIndex::kNone) return MergeOutcome::kAlreadyPresent;
+  } else {
+    const std::uint32_t named = index ? index->Find(lines, name, true) : ScanForNamedLine(lines, name);
+    if (named != SectionIndex::kNone) {
+      // The new line keeps the old one's name, so the index stays as it is.
+      if (lines[named] != line) lines[named] = list.text.Add(line);
+      return MergeOutcome::kLineOverwritten;
+    }
+  }
+
+  lines.push_back(list.text.Add(line));
+  if (index) index->Add(lines, static_cast<std::uint32_t>(lines.size() - 1));
+  return MergeOutcome::kLineAppended;
 }
 
 MergeOutcome AddCategoryEntry(RunState& state, const EffectCategory& category,

@@ -63,8 +63,8 @@ ParsedEntry ParseEffectEntry(std::string_view entry);
 // is appended when there is none); a named line overwrites the first line that begins with
 // name ":=", the section's header line included; a plain line is appended unless a line of the
 // section, the header included, equals it.
-MergeOutcome MergeEffectEntry(EffectList& list, const std::string& group, const std::string& name,
-                              const std::string& line);
+MergeOutcome MergeEffectEntry(EffectList& list, std::string_view group, std::string_view name,
+                              std::string_view line);
 
 // Hands one entry of the category to the category's list in state, loading the list file
 // first while the list holds no section. A list file that exists but cannot be read is

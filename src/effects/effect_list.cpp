@@ -3,16 +3,22 @@
 #include <utility>
 
 #include "common/narrow_string.h"
+#include "effects/merge_index.h"
 #include "platform/text_file.h"
 
 namespace fx {
 namespace {
 
-bool IsHeaderLine(const std::string& trimmed) {
+bool IsHeaderLine(std::string_view trimmed) {
   return !trimmed.empty() && (trimmed[0] == '+' || trimmed[0] == '*');
 }
 
 }  // namespace
+
+EffectList::EffectList() = default;
+EffectList::~EffectList() = default;
+EffectList::EffectList(EffectList&&) noexcept = default;
+EffectList& EffectList::operator=(EffectList&&) noexcept = default;
 
 LoadResult LoadEffectList(EffectList& list, const std::string& path) {
   platform::TextFileReader file;
@@ -23,27 +29,23 @@ LoadResult LoadEffectList(EffectList& list, const std::string& path) {
     return result;
   }
 
-  std::vector<EffectSection> read;
   EffectSection open;
-  std::string line;
+  std::string_view line;
   while (file.ReadLine(line)) {
-    TrimInPlace(line);
+    line = Trim(line);
     if (line.empty()) continue;
-    if (IsHeaderLine(line) && !open.name.empty()) {
-      read.push_back(std::move(open));
-      open = EffectSection();
+    if (IsHeaderLine(line)) {
+      if (!open.name.empty()) {
+        open.lines.shrink_to_fit();
+        list.sections.push_back(std::move(open));
+        open = EffectSection();
+      }
+      if (open.name.empty()) open.name = line.substr(1);
     }
-    if (IsHeaderLine(line) && open.name.empty()) open.name = line.substr(1);
-    open.lines.push_back(std::move(line));
+    open.lines.push_back(line);
   }
-  if (file.Failed()) {
-    result.status = platform::OpenStatus::kFailed;
-    result.reason = file.Error();
-    return result;
-  }
-  if (!open.lines.empty()) read.push_back(std::move(open));
-
-  for (EffectSection& section : read) list.sections.push_back(std::move(section));
+  if (!open.lines.empty()) list.sections.push_back(std::move(open));
+  list.text.Adopt(file.TakeBytes());
   return result;
 }
 
@@ -52,7 +54,7 @@ SaveResult SaveEffectList(const EffectList& list, const std::string& path) {
   SaveResult result;
   if (file.Open(path)) {
     for (const EffectSection& section : list.sections) {
-      for (const std::string& line : section.lines) {
+      for (const std::string_view line : section.lines) {
         file.WriteString(line);
         file.WriteString("\n");
       }

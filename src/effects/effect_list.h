@@ -11,21 +11,39 @@
 // after each section, so that loading what was saved gives the same sections again.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "effects/text_store.h"
 #include "platform/file.h"
 
 namespace fx {
 
+// A section's name and lines are views into the text of the list that holds it.
 struct EffectSection {
-  std::string name;                // the header line without its marker; never written itself
-  std::vector<std::string> lines;  // file order, the header line included
+  std::string_view name;                // the header line without its marker
+  std::vector<std::string_view> lines;  // file order, the header line included
 };
 
-// The sections of one list file, in file order. Sections are only ever appended.
+struct MergeIndex;
+
+// The sections of one list file, in file order, and the text they view. Sections are only
+// ever appended; lines are only appended or overwritten.
 struct EffectList {
+  EffectList();
+  ~EffectList();
+  EffectList(EffectList&&) noexcept;
+  EffectList& operator=(EffectList&&) noexcept;
+
   std::vector<EffectSection> sections;
+  TextStore text;  // the bytes of the lines read and merged
+
+  // Lookup tables that merging builds for a list that receives many entries, so that an
+  // entry costs the same however long its section is. Changing sections other than through
+  // MergeEffectEntry after it has run makes them stale.
+  std::unique_ptr<MergeIndex> index;
 };
 
 struct LoadResult {

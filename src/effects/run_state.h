@@ -11,13 +11,15 @@
 
 #include "effects/effect_category.h"
 #include "effects/effect_list.h"
+#include "effects/text_store.h"
 #include "platform/file.h"
 
 namespace fx {
 
-// The lines of "MovieTitle.txt", each without its line end, in file order.
+// The lines of "MovieTitle.txt", each without its line end, in file order, and their bytes.
 struct TitleList {
-  std::vector<std::string> lines;
+  std::vector<std::string_view> lines;
+  TextStore text;
 };
 
 struct RunState {

@@ -7,24 +7,22 @@
 namespace fx {
 
 void RegisterTitlePackage(RunState& state, const std::string& packageName) {
-  std::vector<std::string>& lines = state.titleList.lines;
-  if (lines.empty()) {
+  TitleList& titles = state.titleList;
+  if (titles.lines.empty()) {
     const std::string path = state.PathOf(kTitleListFile);
     platform::TextFileReader file;
     const platform::OpenStatus status = file.Open(path);
-    if (status == platform::OpenStatus::kOpened) {
-      std::string line;
-      while (file.ReadLine(line)) lines.push_back(line);
-    }
-    if (status == platform::OpenStatus::kFailed || file.Failed()) {
-      lines.clear();
+    if (status == platform::OpenStatus::kFailed) {
       state.problems.push_back("cannot read " + path + ": " + file.Error() +
                                "; it is left unchanged");
       return;
     }
+    std::string_view line;
+    while (file.ReadLine(line)) titles.lines.push_back(line);
+    titles.text.Adopt(file.TakeBytes());
   }
-  if (std::find(lines.begin(), lines.end(), packageName) == lines.end()) {
-    lines.push_back(packageName);
+  if (std::find(titles.lines.begin(), titles.lines.end(), packageName) == titles.lines.end()) {
+    titles.lines.push_back(titles.text.Add(packageName));
   }
 }
 
@@ -32,7 +30,7 @@ SaveResult SaveTitleList(const RunState& state) {
   platform::TextFileWriter file;
   SaveResult result;
   if (file.Open(state.PathOf(kTitleListFile))) {
-    for (const std::string& line : state.titleList.lines) {
+    for (const std::string_view line : state.titleList.lines) {
       file.WriteString(line);
       file.WriteString("\n");
     }

@@ -20,7 +20,7 @@ PackageSection ReadPackageTable(const std::string& path, const std::string& pack
   }
 
   const std::string header = "[" + packageName + "]";
-  std::string line;
+  std::string_view line;
   // A comment can never equal the header, which starts with "[".
   while (!section.found && file.ReadLine(line)) section.found = Trim(line) == header;
   while (section.found && file.ReadLine(line)) {
@@ -33,12 +33,6 @@ PackageSection ReadPackageTable(const std::string& path, const std::string& pack
     section.table.try_emplace(std::string(key), Trim(trimmed.substr(equals + 1)));
   }
 
-  if (file.Failed()) {
-    section.status = platform::OpenStatus::kFailed;
-    section.reason = file.Error();
-    section.found = false;
-    section.table.clear();
-  }
   return section;
 }
 

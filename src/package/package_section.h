@@ -26,8 +26,8 @@ struct PackageSection {
   PackageTable table;
 };
 
-// Reads the section of packageName from the config file at path. A read error part-way
-// gives kFailed, never a partial table.
+// Reads the section of packageName from the config file at path. A file that cannot be read
+// to its end gives kFailed and no table.
 PackageSection ReadPackageTable(const std::string& path, const std::string& packageName);
 
 // Reads the package's section from "ExEffConfig.ini" in state.appDirectory and acts on it:

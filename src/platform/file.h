@@ -70,6 +70,9 @@ class File {
 // reason says why.
 OpenStatus OpenForReading(const std::string& path, File& file, std::string& reason);
 
+// The file's size in bytes as the system reports it now, or -1.
+std::int64_t FileSize(File& file);
+
 // Reads up to size bytes into buffer. Returns the number read, 0 at the end of the file, or
 // -1 on a read error (with reason set).
 std::int64_t ReadSome(File& file, char* buffer, std::size_t size, std::string& reason);

@@ -67,6 +67,11 @@ OpenStatus OpenForReading(const std::string& path, File& file, std::string& reas
   return OpenStatus::kFailed;
 }
 
+std::int64_t FileSize(File& file) {
+  struct stat st;
+  return fstat(Fd(file), &st) == 0 ? st.st_size : -1;
+}
+
 std::int64_t ReadSome(File& file, char* buffer, std::size_t size, std::string& reason) {
   for (;;) {
     const ssize_t got = read(Fd(file), buffer, size);

@@ -78,6 +78,11 @@ OpenStatus OpenForReading(const std::string& path, File& file, std::string& reas
   return OpenStatus::kOpened;
 }
 
+std::int64_t FileSize(File& file) {
+  LARGE_INTEGER size;
+  return GetFileSizeEx(Win32Handle(file), &size) ? size.QuadPart : -1;
+}
+
 std::int64_t ReadSome(File& file, char* buffer, std::size_t size, std::string& reason) {
   DWORD got = 0;
   const DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);

@@ -5,53 +5,58 @@
 namespace fx::platform {
 namespace {
 
-// Files are read and written in blocks of this size, never a line or a byte at a time.
-constexpr size_t kBlockSize = 256 * 1024;
+// Files are read and written in blocks of at least this size, never a line at a time.
+constexpr std::size_t kBlockSize = 256 * 1024;
 
 }  // namespace
 
 OpenStatus TextFileReader::Open(const std::string& path) {
-  begin_ = end_ = 0;
-  atEnd_ = failed_ = false;
+  bytes_.reset();
+  size_ = next_ = 0;
   error_.clear();
-  const OpenStatus status = OpenForReading(path, file_, error_);
-  if (status == OpenStatus::kOpened) buffer_.resize(kBlockSize);
-  return status;
-}
+  File file;
+  const OpenStatus status = OpenForReading(path, file, error_);
+  if (status != OpenStatus::kOpened) return status;
 
-bool TextFileReader::Refill() {
-  if (atEnd_ || failed_ || !file_.IsOpen()) return false;
-  const std::int64_t got = ReadSome(file_, buffer_.data(), buffer_.size(), error_);
-  if (got <= 0) {
-    atEnd_ = true;
-    failed_ = got < 0;
-    return false;
-  }
-  begin_ = 0;
-  end_ = static_cast<size_t>(got);
-  return true;
-}
-
-bool TextFileReader::ReadLine(std::string& line) {
-  line.clear();
-  bool readAny = false;
+  // One byte more than the reported size, so that the end is seen without growing; a file
+  // that grows meanwhile is still read to its end.
+  const std::int64_t reported = FileSize(file);
+  std::size_t capacity = (reported > 0 ? static_cast<std::size_t>(reported) : 0) + 1;
+  bytes_ = AllocateLargeBuffer(capacity);
   for (;;) {
-    if (begin_ == end_ && !Refill()) return readAny && !failed_;
-    readAny = true;
-    const char* start = buffer_.data() + begin_;
-    const size_t available = end_ - begin_;
-    const void* lf = std::memchr(start, '\n', available);
-    if (lf == nullptr) {
-      line.append(start, available);
-      begin_ = end_;
-      continue;
+    if (size_ == capacity) {
+      const std::size_t grown = capacity + capacity / 2 + kBlockSize;
+      LargeBuffer bigger = AllocateLargeBuffer(grown);
+      std::memcpy(bigger.get(), bytes_.get(), size_);
+      bytes_ = std::move(bigger);
+      capacity = grown;
     }
-    const size_t length = static_cast<size_t>(static_cast<const char*>(lf) - start);
-    line.append(start, length);
-    begin_ += length + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
+    const std::int64_t got = ReadSome(file, bytes_.get() + size_, capacity - size_, error_);
+    if (got == 0) return OpenStatus::kOpened;
+    if (got < 0) {
+      bytes_.reset();
+      size_ = 0;
+      return OpenStatus::kFailed;
+    }
+    size_ += static_cast<std::size_t>(got);
   }
+}
+
+bool TextFileReader::ReadLine(std::string_view& line) {
+  if (next_ >= size_) return false;
+  const char* start = bytes_.get() + next_;
+  const std::size_t rest = size_ - next_;
+  const void* lf = std::memchr(start, '\n', rest);
+  std::size_t length = rest;
+  if (lf != nullptr) {
+    length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+    next_ += length + 1;
+    if (length > 0 && start[length - 1] == '\r') --length;
+  } else {
+    next_ = size_;
+  }
+  line = std::string_view(start, length);
+  return true;
 }
 
 bool TextFileWriter::Open(const std::string& path) {
@@ -59,19 +64,17 @@ bool TextFileWriter::Open(const std::string& path) {
   failed_ = false;
   error_.clear();
   if (!replacement_.Begin(path, error_)) return false;
-  buffer_.reserve(kBlockSize + 2);
+  buffer_.reserve(2 * kBlockSize);
   return true;
 }
 
 void TextFileWriter::WriteString(std::string_view text) {
-  while (!text.empty()) {
-    const size_t lf = text.find('\n');
-    const std::string_view piece = text.substr(0, lf);
-    buffer_.append(piece);
+  for (;;) {
+    const std::size_t lf = text.find('\n');
+    buffer_.append(text.substr(0, lf));
     if (lf == std::string_view::npos) break;
     buffer_.append("\r\n");
     text.remove_prefix(lf + 1);
-    if (buffer_.size() >= kBlockSize) Flush();
   }
   if (buffer_.size() >= kBlockSize) Flush();
 }

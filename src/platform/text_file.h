@@ -5,41 +5,41 @@
 // does not end the reading. Every other byte, NUL included, is part of the line.
 // Writing: every LF written becomes CR LF; nothing else is changed.
 //
-// Both classes open files exclusively (see file.h). A TextFileWriter never writes into the
-// file itself: it fills a temporary file and puts it in the file's place on Commit(), so the
-// file is either left as it was or holds the whole new text.
+// Both classes open files exclusively (see file.h). A TextFileReader reads the whole file at
+// once, in large blocks, and hands out its lines as views into those bytes. A TextFileWriter
+// never writes into the file itself: it fills a temporary file and puts it in the file's place
+// on Commit(), so the file is either left as it was or holds the whole new text.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/file.h"
+#include "platform/memory.h"
 
 namespace fx::platform {
 
 class TextFileReader {
  public:
-  // Opens the file at path. On kMissing or kFailed, Error() says why.
+  // Opens the file at path and reads all of it; the file is closed again before this returns.
+  // kMissing: there is no file. kFailed: it exists but could not be opened or read to its
+  // end (locked, no access, not a regular file, a read error part-way). Error() says why.
   OpenStatus Open(const std::string& path);
 
-  // Reads the next line, without its line end, into line. Returns false at the end of the
-  // file and on a read error; Failed() tells the two apart.
-  bool ReadLine(std::string& line);
+  // The next line, without its line end; false after the last line.
+  bool ReadLine(std::string_view& line);
 
-  bool Failed() const { return failed_; }
+  // Hands over the bytes that the lines are views into, so that they outlive the reader.
+  LargeBuffer TakeBytes() { return std::move(bytes_); }
+
   const std::string& Error() const { return error_; }
-  void Close() { file_.Close(); }
 
  private:
-  bool Refill();
-
-  File file_;
-  std::vector<char> buffer_;
-  size_t begin_ = 0;  // the unread bytes of buffer_ are [begin_, end_)
-  size_t end_ = 0;
-  bool atEnd_ = false;
-  bool failed_ = false;
+  LargeBuffer bytes_;
+  std::size_t size_ = 0;
+  std::size_t next_ = 0;  // where the next line starts
   std::string error_;
 };
 

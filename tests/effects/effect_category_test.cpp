@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "effects/merge_index.h"
 #include "effects/run_state.h"
 #include "support/temp_dir.h"
 
@@ -52,28 +55,49 @@ TEST(ParseEffectEntry, CutsGroupNameAndLine) {
   }
 }
 
-// Sections as "line|line" strings, for compact tables.
-EffectList MakeList(const std::vector<std::pair<std::string, std::vector<std::string>>>& sections) {
+using SectionTexts = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+EffectList MakeList(const SectionTexts& sections) {
   EffectList list;
-  for (const auto& [name, lines] : sections) list.sections.push_back({name, lines});
+  for (const auto& [name, lines] : sections) {
+    EffectSection section{list.text.Add(name), {}};
+    for (const std::string& line : lines) section.lines.push_back(list.text.Add(line));
+    list.sections.push_back(std::move(section));
+  }
   return list;
 }
 
+// Makes the next merge build and use the lookup tables of the list and of every section,
+// as it does on its own for a list that has received many entries.
+void IndexFromNextMerge(EffectList& list) {
+  list.index = std::make_unique<MergeIndex>();
+  list.index->merges = kIndexAfterMerges - 1;
+  for (std::uint32_t i = 0; i < list.sections.size(); ++i) {
+    list.index->mergesIntoSection[i] = kIndexAfterMerges - 1;
+  }
+}
+
+// Every section as "[name]" followed by its lines.
 std::vector<std::string> Lines(const EffectList& list) {
   std::vector<std::string> all;
   for (const EffectSection& section : list.sections) {
-    all.push_back("[" + section.name + "]");
+    all.push_back("[" + std::string(section.name) + "]");
     all.insert(all.end(), section.lines.begin(), section.lines.end());
   }
   return all;
 }
 
+MergeOutcome Merge(EffectList& list, std::string_view entry) {
+  const ParsedEntry parsed = ParseEffectEntry(entry);
+  return MergeEffectEntry(list, parsed.group, parsed.name, parsed.line);
+}
+
 TEST(MergeEffectEntry, PutsEachEntryInTheFirstSectionOfItsGroup) {
-  const EffectList start = MakeList({
+  const SectionTexts start = {
       {"A", {"+A", "n:=1", "p", "n:=2", "nn:=3"}},
       {"A", {"*A", "n:=9"}},
       {"X:=old", {"+X:=old", "q"}},
-  });
+  };
   struct Case {
     const char* rule;
     const char* entry;
@@ -109,21 +133,52 @@ TEST(MergeEffectEntry, PutsEachEntryInTheFirstSectionOfItsGroup) {
       {"no line: ignored, no section made", "New> ", MergeOutcome::kIgnoredEmptyLine,
        {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.rule);
-    EffectList list = start;
-    const ParsedEntry parsed = ParseEffectEntry(c.entry);
-    EXPECT_EQ(MergeEffectEntry(list, parsed.group, parsed.name, parsed.line), c.outcome);
-    EXPECT_EQ(Lines(list), c.lines);
+  // The same answers by scanning and from the lookup tables.
+  for (const bool indexed : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.rule) + (indexed ? ", indexed" : ", scanning"));
+      EffectList list = MakeList(start);
+      if (indexed) IndexFromNextMerge(list);
+      EXPECT_EQ(Merge(list, c.entry), c.outcome);
+      EXPECT_EQ(Lines(list), c.lines);
+    }
+  }
+}
+
+// Long random runs of entries over lines that share names and texts: a list that builds its
+// lookup tables ends exactly like one that is scanned every time.
+TEST(MergeEffectEntry, LookupTablesGiveTheSameResultAsScanning) {
+  const char* groups[] = {"A", "B", "A:=1", "a"};
+  const char* names[] = {"n", "n ", "nn", "+A", "*A", "A:", "a>b"};
+  std::mt19937 random(12345);
+  auto pick = [&](auto& options) { return std::string(options[random() % std::size(options)]); };
+  auto entry = [&] {
+    const std::string group = pick(groups);
+    switch (random() % 4) {
+      case 0: return group + ">" + pick(names) + ":=" + std::to_string(random() % 3);
+      case 1: return group + ">plain " + std::to_string(random() % 5);
+      case 2: return group + ">+" + group;
+      default: return group + ">" + pick(names) + "::=" + std::to_string(random() % 2);
+    }
+  };
+  for (int round = 0; round < 50; ++round) {
+    const SectionTexts start = {{"A", {"+A", "n:=0", "plain 1", "n:=0", "+A:=x"}},
+                                {"A:=1", {"*A:=1", "A::=0"}},
+                                {"A", {"+A", "nn:=1"}}};
+    EffectList scanned = MakeList(start);
+    EffectList indexed = MakeList(start);
+    IndexFromNextMerge(indexed);
+    for (int i = 0; i < 200; ++i) {
+      const std::string e = entry();
+      ASSERT_EQ(Merge(scanned, e), Merge(indexed, e)) << e;
+    }
+    ASSERT_EQ(Lines(scanned), Lines(indexed));
   }
 }
 
 TEST(MergeEffectEntry, LaterEntriesSeeWhatEarlierOnesDid) {
   EffectList list;
-  for (const char* entry : {"G>n:=1", "G>n:=2", "G>p", "G>p", "G>m:=1"}) {
-    const ParsedEntry parsed = ParseEffectEntry(entry);
-    MergeEffectEntry(list, parsed.group, parsed.name, parsed.line);
-  }
+  for (const char* entry : {"G>n:=1", "G>n:=2", "G>p", "G>p", "G>m:=1"}) Merge(list, entry);
   EXPECT_EQ(Lines(list), (std::vector<std::string>{"[G]", "+G", "n:=2", "p", "m:=1"}));
 }
 

@@ -14,8 +14,12 @@ using test::TempDir;
 std::vector<std::string> Describe(const EffectList& list) {
   std::vector<std::string> sections;
   for (const EffectSection& section : list.sections) {
-    std::string text = section.name + ":";
-    for (const std::string& line : section.lines) text += " " + line + " |";
+    std::string text = std::string(section.name) + ":";
+    for (const std::string_view line : section.lines) {
+      text += ' ';
+      text += line;
+      text += " |";
+    }
     sections.push_back(text);
   }
   return sections;

@@ -97,7 +97,7 @@ TEST_F(ReadPackageSectionTest, RegistersATitlePackageOnlyForDirMovieTitle) {
     dir.Write("ExEffConfig.ini", "[P Q]\n" + c.dirLine + "\n");
     ReadPackageSection(fresh, "P Q");
     EXPECT_EQ(fresh.titleList.lines,
-              c.registers ? std::vector<std::string>{"P Q"} : std::vector<std::string>{});
+              c.registers ? std::vector<std::string_view>{"P Q"} : std::vector<std::string_view>{});
   }
 }
 
