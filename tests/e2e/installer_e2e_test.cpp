@@ -1,63 +1,12 @@
 // The real fxinstall binary, copied into a temporary app directory and run as a process.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
-#include "support/temp_dir.h"
+#include "e2e/installer_process.h"
 
 namespace fx {
 namespace {
-
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-class InstallerProcess : public ::testing::Test {
- protected:
-  InstallerProcess() {
-    std::filesystem::copy_file(FXINSTALL_PATH, dir.Path() / "fxinstall");
-    std::filesystem::create_directory(io.Path() / "x");
-  }
-
-  // Runs the installer with args; fileSizeLimit > 0 limits the size of any file it writes.
-  Outcome Run(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) {
-    const std::string outPath = io.PathOf("out");
-    const std::string errPath = io.PathOf("err");
-    const pid_t child = fork();
-    if (child == 0) {
-      if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(99);
-      if (fileSizeLimit > 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit limit = {fileSizeLimit, fileSizeLimit};
-        setrlimit(RLIMIT_FSIZE, &limit);
-      }
-      std::vector<char*> argv;
-      const std::string program = dir.PathOf("fxinstall");
-      argv.push_back(const_cast<char*>(program.c_str()));
-      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(98);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    Outcome outcome;
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = io.Read("out").value_or("");
-    outcome.err = io.Read("err").value_or("");
-    return outcome;
-  }
-
-  test::TempDir dir;  // the app directory
-  test::TempDir io;   // the installer's standard output and error
-};
 
 TEST_F(InstallerProcess, InstallsAPackageAndTouchesNothingElse) {
   dir.Write("ExEffConfig.ini",

@@ -1,0 +1,77 @@
+// A fixture that runs the real fxinstall binary, copied into a temporary app directory.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace fx {
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+class InstallerProcess : public ::testing::Test {
+ protected:
+  InstallerProcess() { InstallIn(dir.Path()); }
+
+  // Puts the installer into directory, which becomes the app directory of the next runs.
+  void InstallIn(const std::filesystem::path& directory) {
+    std::filesystem::copy_file(FXINSTALL_PATH, directory / "fxinstall",
+                               std::filesystem::copy_options::overwrite_existing);
+    program = (directory / "fxinstall").string();
+  }
+
+  // Runs the installer with args; fileSizeLimit > 0 limits the size of any file it writes.
+  Outcome Run(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) {
+    return Wait(Start(args, fileSizeLimit));
+  }
+
+  // Starts the installer and returns its process id.
+  pid_t Start(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) {
+    const std::string outPath = io.PathOf("out");
+    const std::string errPath = io.PathOf("err");
+    const pid_t child = fork();
+    if (child == 0) {
+      if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(99);
+      if (fileSizeLimit > 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit = {fileSizeLimit, fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      std::vector<char*> argv;
+      argv.push_back(const_cast<char*>(program.c_str()));
+      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(98);
+    }
+    return child;
+  }
+
+  Outcome Wait(pid_t child) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    Outcome outcome;
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.out = io.Read("out").value_or("");
+    outcome.err = io.Read("err").value_or("");
+    return outcome;
+  }
+
+  test::TempDir dir;     // the app directory
+  test::TempDir io;      // the installer's standard output and error
+  std::string program;  // the installer's copy that runs
+};
+
+}  // namespace fx
