@@ -4,16 +4,13 @@
 #include <iostream>
 
 #include "app/host_notification.h"
+#include "app/write_back.h"
 #include "common/narrow_string.h"
-#include "effects/effect_list.h"
-#include "effects/title_list.h"
 #include "package/package_section.h"
 #include "platform/process.h"
 
 namespace fx {
-namespace {
 
-// Everything before the executable's last path separator, trimmed.
 std::string AppDirectoryOf(const std::string& executablePath) {
   const size_t separator = platform::FindLastPathSeparator(executablePath);
   std::string directory = executablePath.substr(0, separator);
@@ -21,28 +18,7 @@ std::string AppDirectoryOf(const std::string& executablePath) {
   return directory;
 }
 
-// Writes every list that holds data, in table order, then the title list; returns the mask
-// of the files whose write was attempted.
-ChangeMask WriteBack(RunState& state) {
-  ChangeMask mask = 0;
-  for (const EffectCategory& category : kEffectCategories) {
-    const EffectList& list = state.lists[category.row];
-    if (list.sections.empty()) continue;
-    const std::string path = state.PathOf(category.listFile);
-    const SaveResult saved = SaveEffectList(list, path);
-    if (!saved.ok) state.problems.push_back("cannot write " + path + ": " + saved.reason);
-    mask |= category.changeBit;
-  }
-  if (!state.titleList.lines.empty()) {
-    const SaveResult saved = SaveTitleList(state);
-    if (!saved.ok) {
-      state.problems.push_back("cannot write " + state.PathOf(kTitleListFile) + ": " +
-                               saved.reason);
-    }
-    mask |= kTitleListBit;
-  }
-  return mask;
-}
+namespace {
 
 int Run(const std::string& packageName, RunState& state, const InstallEnvironment& environment) {
   std::string executable;

@@ -31,6 +31,9 @@ struct InstallEnvironment {
   static InstallEnvironment Real();
 };
 
+// The app directory of an executable: everything before the last path separator, trimmed.
+std::string AppDirectoryOf(const std::string& executablePath);
+
 // Runs the installation for the package named by argv[1]:
 //   start-up (failure: the message on out, exit code 1); no or an empty package name: exit 0
 //   with nothing touched; the app directory from the executable's path; the package section

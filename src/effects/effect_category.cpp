@@ -57,6 +57,53 @@ std::uint32_t ScanForNamedLine(const std::vector<std::string_view>& lines, std::
   return SectionIndex::kNone;
 }
 
+// The merge itself; fills in where the line went.
+MergeOutcome Merge(EffectList& list, std::string_view group, std::string_view name,
+                   std::string_view line, MergeReport& report) {
+  if (group.empty()) return MergeOutcome::kIgnoredNoGroup;
+  if (line.empty()) return MergeOutcome::kIgnoredEmptyLine;
+
+  const std::uint32_t position = FindSection(list, group);
+  if (position == kNoSection) {
+    std::string headerText = "+";
+    headerText += group;
+    const std::string_view header = list.text.Add(headerText);
+    list.sections.push_back({header.substr(1), {header, list.text.Add(line)}});
+    if (list.index->sectionsIndexed) {
+      list.index->firstSectionOfName.try_emplace(header.substr(1), list.sections.size() - 1);
+    }
+    report.section = list.sections.size() - 1;
+    report.line = 1;
+    return MergeOutcome::kSectionCreated;
+  }
+
+  report.section = position;
+  std::vector<std::string_view>& lines = list.sections[position].lines;
+  SectionIndex* index = IndexOfSection(list, position);
+  if (name.empty()) {
+    const std::uint32_t present =
+        index ? index->Find(lines, line, false) : ScanForPlainLine(lines, line);
+    if (present != SectionIndex::kNone) {
+      report.line = present;
+      return MergeOutcome::kAlreadyPresent;
+    }
+  } else {
+    const std::uint32_t named = index ? index->Find(lines, name, true) : ScanForNamedLine(lines, name);
+    if (named != SectionIndex::kNone) {
+      report.line = named;
+      report.oldLine = lines[named];
+      // The new line keeps the old one's name, so the index stays as it is.
+      if (lines[named] != line) lines[named] = list.text.Add(line);
+      return MergeOutcome::kLineOverwritten;
+    }
+  }
+
+  lines.push_back(list.text.Add(line));
+  report.line = lines.size() - 1;
+  if (index) index->Add(lines, static_cast<std::uint32_t>(lines.size() - 1));
+  return MergeOutcome::kLineAppended;
+}
+
 }  // namespace
 
 ParsedEntry ParseEffectEntry(std::string_view entry) {
@@ -74,44 +121,15 @@ ParsedEntry ParseEffectEntry(std::string_view entry) {
 }
 
 MergeOutcome MergeEffectEntry(EffectList& list, std::string_view group, std::string_view name,
-                              std::string_view line) {
-  if (group.empty()) return MergeOutcome::kIgnoredNoGroup;
-  if (line.empty()) return MergeOutcome::kIgnoredEmptyLine;
-
-  const std::uint32_t position = FindSection(list, group);
-  if (position == kNoSection) {
-    std::string headerText = "+";
-    headerText += group;
-    const std::string_view header = list.text.Add(headerText);
-    list.sections.push_back({header.substr(1), {header, list.text.Add(line)}});
-    if (list.index->sectionsIndexed) {
-      list.index->firstSectionOfName.try_emplace(header.substr(1), list.sections.size() - 1);
-    }
-    return MergeOutcome::kSectionCreated;
-  }
-
-  std::vector<std::string_view>& lines = list.sections[position].lines;
-  SectionIndex* index = IndexOfSection(list, position);
-  if (name.empty()) {
-    const std::uint32_t present =
-        index ? index->Find(lines, line, false) : ScanForPlainLine(lines, line);
-    if (present != SectionIndex::kNone) return MergeOutcome::kAlreadyPresent;
-  } else {
-    const std::uint32_t named = index ? index->Find(lines, name, true) : ScanForNamedLine(lines, name);
-    if (named != SectionIndex::kNone) {
-      // The new line keeps the old one's name, so the index stays as it is.
-      if (lines[named] != line) lines[named] = list.text.Add(line);
-      return MergeOutcome::kLineOverwritten;
-    }
-  }
-
-  lines.push_back(list.text.Add(line));
-  if (index) index->Add(lines, static_cast<std::uint32_t>(lines.size() - 1));
-  return MergeOutcome::kLineAppended;
+                              std::string_view line, MergeReport* report) {
+  MergeReport ignored;
+  MergeReport& done = report ? *report : ignored;
+  done.outcome = Merge(list, group, name, line, done);
+  return done.outcome;
 }
 
 MergeOutcome AddCategoryEntry(RunState& state, const EffectCategory& category,
-                              std::string_view entry) {
+                              std::string_view entry, MergeReport* report) {
   EffectList& list = state.lists[category.row];
   if (list.sections.empty() && !state.listUnreadable[category.row]) {
     const std::string path = state.PathOf(category.listFile);
@@ -122,9 +140,11 @@ MergeOutcome AddCategoryEntry(RunState& state, const EffectCategory& category,
                                "; it is left unchanged");
     }
   }
-  if (state.listUnreadable[category.row]) return MergeOutcome::kListUnreadable;
-  const ParsedEntry parsed = ParseEffectEntry(entry);
-  return MergeEffectEntry(list, parsed.group, parsed.name, parsed.line);
+  MergeReport ignored;
+  MergeReport& done = report ? *report : ignored;
+  done.entry = ParseEffectEntry(entry);
+  if (state.listUnreadable[category.row]) return done.outcome = MergeOutcome::kListUnreadable;
+  return MergeEffectEntry(list, done.entry.group, done.entry.name, done.entry.line, &done);
 }
 
 }  // namespace fx

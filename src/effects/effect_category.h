@@ -59,18 +59,28 @@ struct ParsedEntry {
 
 ParsedEntry ParseEffectEntry(std::string_view entry);
 
+// What MergeEffectEntry did, in detail, for a caller that explains it.
+struct MergeReport {
+  MergeOutcome outcome = MergeOutcome::kIgnoredNoGroup;
+  ParsedEntry entry;
+  std::size_t section = 0;  // the section that received, holds or was created for the line
+  std::size_t line = 0;     // the line's position in it (the header is 0)
+  std::string oldLine;      // kLineOverwritten: the text that was replaced
+};
+
 // Merges one parsed entry into list: the first section named group receives it (a new one
 // is appended when there is none); a named line overwrites the first line that begins with
 // name ":=", the section's header line included; a plain line is appended unless a line of the
 // section, the header included, equals it.
+// report, when given, receives the details.
 MergeOutcome MergeEffectEntry(EffectList& list, std::string_view group, std::string_view name,
-                              std::string_view line);
+                              std::string_view line, MergeReport* report = nullptr);
 
 // Hands one entry of the category to the category's list in state, loading the list file
 // first while the list holds no section. A list file that exists but cannot be read is
 // reported once and left alone for the rest of the run: its entries are dropped, so that the
 // file is never rewritten with only the new sections.
 MergeOutcome AddCategoryEntry(RunState& state, const EffectCategory& category,
-                              std::string_view entry);
+                              std::string_view entry, MergeReport* report = nullptr);
 
 }  // namespace fx

@@ -6,7 +6,7 @@
 
 namespace fx {
 
-void RegisterTitlePackage(RunState& state, const std::string& packageName) {
+TitleOutcome RegisterTitlePackage(RunState& state, const std::string& packageName) {
   TitleList& titles = state.titleList;
   if (titles.lines.empty()) {
     const std::string path = state.PathOf(kTitleListFile);
@@ -15,15 +15,17 @@ void RegisterTitlePackage(RunState& state, const std::string& packageName) {
     if (status == platform::OpenStatus::kFailed) {
       state.problems.push_back("cannot read " + path + ": " + file.Error() +
                                "; it is left unchanged");
-      return;
+      return TitleOutcome::kUnreadable;
     }
     std::string_view line;
     while (file.ReadLine(line)) titles.lines.push_back(line);
     titles.text.Adopt(file.TakeBytes());
   }
-  if (std::find(titles.lines.begin(), titles.lines.end(), packageName) == titles.lines.end()) {
-    titles.lines.push_back(titles.text.Add(packageName));
+  if (std::find(titles.lines.begin(), titles.lines.end(), packageName) != titles.lines.end()) {
+    return TitleOutcome::kAlreadyListed;
   }
+  titles.lines.push_back(titles.text.Add(packageName));
+  return TitleOutcome::kAdded;
 }
 
 SaveResult SaveTitleList(const RunState& state) {

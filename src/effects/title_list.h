@@ -12,10 +12,16 @@ namespace fx {
 inline constexpr char kTitleListFile[] = "MovieTitle.txt";
 inline constexpr ChangeMask kTitleListBit = 0x20;
 
+enum class TitleOutcome {
+  kAdded,          // the name was appended
+  kAlreadyListed,  // a line equals the name; the list is unchanged
+  kUnreadable,     // the file exists but could not be read: it is left alone
+};
+
 // Loads "MovieTitle.txt" into state.titleList while it holds no line (a missing file gives an
 // empty list), then appends packageName unless a line equals it exactly. A file that exists
 // but cannot be read is reported and left alone: the list stays empty and is not written.
-void RegisterTitlePackage(RunState& state, const std::string& packageName);
+TitleOutcome RegisterTitlePackage(RunState& state, const std::string& packageName);
 
 // Writes state.titleList to "MovieTitle.txt", each line followed by CR LF, the last included.
 SaveResult SaveTitleList(const RunState& state);

@@ -21,19 +21,61 @@ PackageSection ReadPackageTable(const std::string& path, const std::string& pack
 
   const std::string header = "[" + packageName + "]";
   std::string_view line;
+  std::size_t number = 0;
   // A comment can never equal the header, which starts with "[".
-  while (!section.found && file.ReadLine(line)) section.found = Trim(line) == header;
+  while (!section.found && file.ReadLine(line)) {
+    ++number;
+    section.found = Trim(line) == header;
+  }
+  section.headerLine = section.found ? number : 0;
   while (section.found && file.ReadLine(line)) {
     const std::string_view trimmed = Trim(line);
     if (!trimmed.empty() && trimmed[0] == '[') break;
+    BodyLine& body = section.body.emplace_back();
+    body.number = ++number;
+    body.text = trimmed;
+    const bool comment = !trimmed.empty() && trimmed[0] == '#';
     const size_t equals = trimmed.find('=');
-    if (equals == std::string_view::npos) continue;
-    const std::string_view key = Trim(trimmed.substr(0, equals));
-    if (key.empty()) continue;
-    section.table.try_emplace(std::string(key), Trim(trimmed.substr(equals + 1)));
+    const std::string_view key =
+        equals == std::string_view::npos ? std::string_view() : Trim(trimmed.substr(0, equals));
+    if (trimmed.empty()) {
+      body.effect = BodyLine::Effect::kBlank;
+    } else if (comment) {
+      body.effect = BodyLine::Effect::kComment;
+    } else if (equals == std::string_view::npos) {
+      body.effect = BodyLine::Effect::kNoEquals;
+    } else if (key.empty()) {
+      body.effect = BodyLine::Effect::kEmptyKey;
+    } else {
+      body.key = key;
+      body.effect = section.table.count(body.key) ? BodyLine::Effect::kRepeatedKey
+                                                  : BodyLine::Effect::kKey;
+    }
+    // A comment with "=" gives a key starting with "#", which no rule looks up.
+    if (!key.empty()) section.table.try_emplace(std::string(key), Trim(trimmed.substr(equals + 1)));
+  }
+  return section;
+}
+
+void DispatchPackageSection(RunState& state, const PackageSection& section,
+                            const std::string& packageName, DispatchObserver* observer) {
+  std::vector<std::string> items;
+  MergeReport report;
+  for (const EffectCategory& category : kEffectCategories) {
+    const auto value = section.table.find(std::string(category.key));
+    if (value == section.table.end() || value->second.empty()) continue;
+    SplitByDelimiter(value->second, ";", items);
+    for (const std::string& item : items) {
+      AddCategoryEntry(state, category, item, observer ? &report : nullptr);
+      if (observer) observer->OnEntry(category, item, report);
+    }
   }
 
-  return section;
+  const auto dir = section.table.find("Dir");
+  if (dir != section.table.end() && dir->second == "MovieTitle") {
+    const TitleOutcome outcome = RegisterTitlePackage(state, packageName);
+    if (observer) observer->OnTitle(outcome);
+  }
 }
 
 void ReadPackageSection(RunState& state, const std::string& packageName) {
@@ -45,18 +87,7 @@ void ReadPackageSection(RunState& state, const std::string& packageName) {
     return;
   }
 
-  std::vector<std::string> items;
-  for (const EffectCategory& category : kEffectCategories) {
-    const auto value = section.table.find(std::string(category.key));
-    if (value == section.table.end() || value->second.empty()) continue;
-    SplitByDelimiter(value->second, ";", items);
-    for (const std::string& item : items) AddCategoryEntry(state, category, item);
-  }
-
-  const auto dir = section.table.find("Dir");
-  if (dir != section.table.end() && dir->second == "MovieTitle") {
-    RegisterTitlePackage(state, packageName);
-  }
+  DispatchPackageSection(state, section, packageName);
 }
 
 }  // namespace fx

@@ -6,10 +6,14 @@
 // key "=" value, both trimmed, split at the first "="; the first line of a key counts.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "effects/effect_category.h"
 #include "effects/run_state.h"
+#include "effects/title_list.h"
 #include "platform/file.h"
 
 namespace fx {
@@ -19,20 +23,51 @@ inline constexpr char kPackageConfigFile[] = "ExEffConfig.ini";
 // The keys and values of one package section; a key keeps the value of its first line.
 using PackageTable = std::map<std::string, std::string>;
 
+// One line of the section's body and what it does, for a caller that explains a package.
+struct BodyLine {
+  enum class Effect {
+    kKey,          // key = value, the first line of its key
+    kRepeatedKey,  // a later line of a key: ignored
+    kNoEquals,     // no "=": ignored
+    kEmptyKey,     // nothing before "=": ignored
+    kComment,      // starts with "#": ignored
+    kBlank,
+  };
+  std::size_t number = 0;  // in the file, from 1
+  std::string text;        // trimmed
+  std::string key;         // kKey, kRepeatedKey
+  Effect effect = Effect::kBlank;
+};
+
 struct PackageSection {
   platform::OpenStatus status = platform::OpenStatus::kOpened;  // of reading the config file
   std::string reason;   // why the file is missing or could not be read
   bool found = false;   // the package's header line was in the file
+  std::size_t headerLine = 0;  // its line number, from 1
   PackageTable table;
+  std::vector<BodyLine> body;
 };
 
 // Reads the section of packageName from the config file at path. A file that cannot be read
 // to its end gives kFailed and no table.
 PackageSection ReadPackageTable(const std::string& path, const std::string& packageName);
 
-// Reads the package's section from "ExEffConfig.ini" in state.appDirectory and acts on it:
-// the entries of each category key, in the order of kEffectCategories, go one by one to
-// AddCategoryEntry; last, a "Dir" of "MovieTitle" registers the package as a title package.
+// Told what the dispatch does with each item, for a caller that explains an installation.
+class DispatchObserver {
+ public:
+  virtual ~DispatchObserver() = default;
+  virtual void OnEntry(const EffectCategory& category, const std::string& item,
+                       const MergeReport& report) = 0;
+  virtual void OnTitle(TitleOutcome outcome) = 0;
+};
+
+// Acts on a section that was read: the entries of each category key, in the order of
+// kEffectCategories, go one by one to AddCategoryEntry; last, a "Dir" of "MovieTitle"
+// registers the package as a title package.
+void DispatchPackageSection(RunState& state, const PackageSection& section,
+                            const std::string& packageName, DispatchObserver* observer = nullptr);
+
+// Reads the package's section from "ExEffConfig.ini" in state.appDirectory and dispatches it.
 // A missing file or section does nothing. A file that exists but cannot be read is reported
 // in state.problems and nothing is installed.
 void ReadPackageSection(RunState& state, const std::string& packageName);
