@@ -1,0 +1,187 @@
+#include "app/check.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "app/install.h"
+#include "support/temp_dir.h"
+
+namespace fx {
+namespace {
+
+using Files = std::map<std::string, std::string>;
+
+class CheckTest : public ::testing::Test {
+ protected:
+  void Given(const Files& files) {
+    for (const std::string& name : dir.List()) std::filesystem::remove_all(dir.Path() / name);
+    for (const auto& [name, bytes] : files) dir.Write(name, bytes);
+  }
+
+  int Check(const std::string& package) {
+    out.str("");
+    return CheckPackage(dir.Name(), package, out);
+  }
+
+  // Every file's modification time set well into the past, so that a write shows.
+  void AgeAllFiles() {
+    aged.clear();
+    for (const std::string& name : dir.List()) {
+      const std::filesystem::path path = dir.Path() / name;
+      std::filesystem::last_write_time(
+          path, std::filesystem::last_write_time(path) - std::chrono::hours(24 * 365));
+      aged[name] = std::filesystem::last_write_time(path);  // as the file system keeps it
+    }
+  }
+
+  std::vector<std::string> FilesWrittenSinceAged() const {
+    std::vector<std::string> written;
+    for (const std::string& name : dir.List()) {
+      const auto time = aged.find(name);
+      if (time == aged.end() || std::filesystem::last_write_time(dir.Path() / name) != time->second) {
+        written.push_back(name);
+      }
+    }
+    return written;
+  }
+
+  std::string Line(const std::string& prefix) const {
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind(prefix, 0) == 0) return line;
+    }
+    return "<no line starting with " + prefix + ">";
+  }
+
+  test::TempDir dir;
+  std::ostringstream out;
+  std::map<std::string, std::filesystem::file_time_type> aged;
+};
+
+TEST_F(CheckTest, TellsWhatAnInstallationWouldDo) {
+  struct Case {
+    const char* rule;
+    Files files;
+    std::string package;
+    std::string plan;
+    int exitCode;
+  } cases[] = {
+      {"no config file", {}, "P", "error: no " + dir.PathOf("ExEffConfig.ini") + "\n", kCheckFailed},
+      {"a section in other case, and one commented out",
+       {{"ExEffConfig.ini", "[p]\nTextIn=G>a\n# [P]\n"}},
+       "P",
+       "error: no section [P] in ExEffConfig.ini\n"
+       "error:   line 1: [p] differs only in letter case\n"
+       "error:   line 3: # [P] is commented out\n",
+       kCheckFailed},
+      {"body lines without effect",
+       {{"ExEffConfig.ini", "[P]\n# my pack\nTextin=G>a\nTone=G>a\nTone=G>b\nScene\n=x\nStyle=\n"}},
+       "P",
+       "package [P]: ExEffConfig.ini line 1\n"
+       "  line 2: # my pack: a comment\n"
+       "warning:   line 3: Textin=G>a: no effect: unknown key \"Textin\" (did you mean \"TextIn\"?)\n"
+       "warning:   line 5: Tone=G>b: no effect: key \"Tone\" is repeated; line 4 counts\n"
+       "warning:   line 6: Scene: no effect: no \"=\"\n"
+       "warning:   line 7: =x: no effect: no key before \"=\"\n"
+       "warning:   line 8: Style=: no effect: no entries\n"
+       "Tone: ToneList.txt (missing: would be created)\n"
+       "  \"G>a\": adds section \"+G\" with \"a\"\n"
+       "would write: ToneList.txt\n"
+       "the host editor would receive 0x80 (Tone 0x80)\n",
+       kCheckWarnings},
+      {"every kind of entry",
+       {{"ExEffConfig.ini",
+         "[P]\nTextIn=G>n:=2;G>p;G>n:=2;G>q;no arrow; >x;G> ;Fade>f;g >m;G>k :=1\nDir=MovieTitle\n"},
+        {"TextInEffectList.txt", "+G\nn:=1\np\n\n+fade\nx\n"},
+        {"MovieTitle.txt", "P\n"}},
+       "P",
+       "package [P]: ExEffConfig.ini line 1\n"
+       "TextIn: TextInEffectList.txt (exists)\n"
+       "  \"G>n:=2\": overwrites line 2 of section \"G\": \"n:=1\" -> \"n:=2\"\n"
+       "  \"G>p\": already present: line 3 of section \"G\"\n"
+       "  \"G>n:=2\": already present: line 2 of section \"G\"\n"
+       "  \"G>q\": appends \"q\" to section \"G\"\n"
+       "warning:   \"no arrow\": ignored: no \">\"\n"
+       "warning:   \" >x\": ignored: no group before \">\"\n"
+       "warning:   \"G> \": ignored: nothing after \">\"\n"
+       "  \"Fade>f\": adds section \"+Fade\" with \"f\"\n"
+       "warning:   section \"fade\" exists; it differs from \"Fade\" only in letter case or blanks\n"
+       "  \"g >m\": adds section \"+g\" with \"m\"\n"
+       "warning:   section \"G\" exists; it differs from \"g\" only in letter case or blanks\n"
+       "  \"G>k :=1\": appends \"k :=1\" to section \"G\"\n"
+       "warning:   the name \"k \" ends in blanks before \":=\"; they are part of the name\n"
+       "title: \"P\" is already listed in MovieTitle.txt\n"
+       "would write: TextInEffectList.txt, MovieTitle.txt\n"
+       "the host editor would receive 0x22 (TextIn 0x2 | MovieTitle 0x20)\n",
+       kCheckWarnings},
+      {"lines in no named section",
+       {{"ExEffConfig.ini", "[P]\nAdjust=A>a\n"}, {"AdjustList.txt", "loose\nlines\n"}},
+       "P",
+       "package [P]: ExEffConfig.ini line 1\n"
+       "Adjust: AdjustList.txt (exists)\n"
+       "  \"A>a\": adds section \"+A\" with \"a\"\n"
+       "warning:   AdjustList.txt has 2 lines in no named section (kept as they are)\n"
+       "would write: AdjustList.txt\n"
+       "the host editor would receive 0x40 (Adjust 0x40)\n",
+       kCheckWarnings},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    Given(c.files);
+    EXPECT_EQ(Check(c.package), c.exitCode);
+    EXPECT_EQ(out.str(), c.plan);
+  }
+}
+
+TEST_F(CheckTest, AFileThatCannotBeReadIsAnError) {
+  Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\n"}, {"TextInEffectList.txt", "+G\n"}});
+  test::FileHolder holder(dir.PathOf("TextInEffectList.txt"));
+  EXPECT_EQ(Check("P"), kCheckFailed);
+  EXPECT_EQ(Line("TextIn"), "TextIn: TextInEffectList.txt (cannot be read)");
+  EXPECT_EQ(Line("error:   \"G>a\""), "error:   \"G>a\": dropped: the list file cannot be read");
+  EXPECT_EQ(Line("would write"), "would write nothing");
+}
+
+// The checker changes nothing; the installer then writes exactly the files the checker named,
+// and the host receives the mask it printed.
+TEST_F(CheckTest, ThePlanIsWhatTheInstallerDoes) {
+  Given({{"ExEffConfig.ini",
+          "[P]\nScene=S>s:=2;S>new\nTextIn=T>t;x\nTone=;;\nStyle=G>a\nDir=MovieTitle\n"},
+         {"SceneList.txt", "+S\ns:=1\n"},
+         {"StyleList.txt", "+G\na\n"},
+         {"ToneList.txt", "+T\n"}});
+  AgeAllFiles();
+  const Files before = {{"SceneList.txt", *dir.Read("SceneList.txt")},
+                        {"StyleList.txt", *dir.Read("StyleList.txt")}};
+  Check("P");
+  EXPECT_EQ(FilesWrittenSinceAged(), std::vector<std::string>{});
+  for (const auto& [name, bytes] : before) EXPECT_EQ(dir.Read(name), bytes);
+  EXPECT_EQ(Line("would write"),
+            "would write: TextInEffectList.txt, StyleList.txt, SceneList.txt, MovieTitle.txt");
+  EXPECT_EQ(Line("the host"),
+            "the host editor would receive 0x12A (TextIn 0x2 | Style 0x8 | MovieTitle 0x20 | "
+            "Scene 0x100)");
+
+  std::vector<ChangeMask> masks;
+  InstallEnvironment environment{[] { return true; },
+                                 [this](std::string& path, std::string&) {
+                                   path = dir.PathOf("fxinstall");
+                                   return true;
+                                 },
+                                 [&](ChangeMask mask) { masks.push_back(mask); }, &out, &out};
+  RunState state;
+  std::string program = "fxinstall";
+  std::string package = "P";
+  char* argv[] = {program.data(), package.data(), nullptr};
+  ASSERT_EQ(InstallEffects(2, argv, state, environment), kExitDone);
+  EXPECT_EQ(FilesWrittenSinceAged(), (std::vector<std::string>{"MovieTitle.txt", "SceneList.txt",
+                                                               "StyleList.txt",
+                                                               "TextInEffectList.txt"}));
+  EXPECT_EQ(masks, std::vector<ChangeMask>{0x12A});
+}
+
+}  // namespace
+}  // namespace fx
