@@ -25,14 +25,18 @@ mean() { python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['result
 
 echo "== large host directory: $(du -sh "$out/large" | cut -f1) in $(ls "$out/large" | wc -l) files"
 # cp copies inside the kernel where it can (copy_file_range, reflinks); cat moves every byte
-# through a process, as fxinstall must, and is the floor for a program that reads the text.
+# through a process, as fxinstall must; cp with sync also flushes the copies to disk, as
+# fxinstall does before it replaces a file.
 hyperfine --warmup 1 --runs 10 --export-json "$out/large.json" \
   --prepare "$(prepare large)" -n fxinstall "$out/run/fxinstall Big" \
   --prepare "rm -rf $out/copy && mkdir $out/copy" -n cp "cp $out/large/* $out/copy/" \
   --prepare "rm -rf $out/copy && mkdir $out/copy" -n cat \
-  "for f in $out/large/*; do cat \$f > $out/copy/\${f##*/}; done"
-python3 -c "import sys; a, b, c = map(float, sys.argv[1:]); print(f'fxinstall / cp: {a / b:.2f}, fxinstall / cat: {a / c:.2f}')" \
-  "$(mean "$out/large.json" 0)" "$(mean "$out/large.json" 1)" "$(mean "$out/large.json" 2)"
+  "for f in $out/large/*; do cat \$f > $out/copy/\${f##*/}; done" \
+  --prepare "rm -rf $out/copy && mkdir $out/copy" -n "cp + sync" \
+  "cp $out/large/* $out/copy/ && sync $out/copy/*"
+python3 -c "import sys; a, b, c, d = map(float, sys.argv[1:]); print(f'fxinstall / cp: {a / b:.2f}, / cat: {a / c:.2f}, / cp + sync: {a / d:.2f}')" \
+  "$(mean "$out/large.json" 0)" "$(mean "$out/large.json" 1)" "$(mean "$out/large.json" 2)" \
+  "$(mean "$out/large.json" 3)"
 
 eval "$(prepare large)"
 /usr/bin/time -v "$out/run/fxinstall" Big 2>"$out/time.txt"
