@@ -49,10 +49,15 @@ std::uint32_t ScanForPlainLine(const std::vector<std::string_view>& lines, std::
 }
 
 std::uint32_t ScanForNamedLine(const std::vector<std::string_view>& lines, std::string_view name) {
-  std::string prefix(name);
-  prefix += ":=";
+  const std::size_t n = name.size();
   for (std::uint32_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].starts_with(prefix)) return i;
+    // Whether ":=" stands right after the name's length is the cheap half of the test, and
+    // rules out most lines of a section, whose names share long common beginnings.
+    const std::string_view present = lines[i];
+    if (present.size() >= n + 2 && present[n] == ':' && present[n + 1] == '=' &&
+        present.compare(0, n, name) == 0) {
+      return i;
+    }
   }
   return SectionIndex::kNone;
 }

@@ -54,11 +54,8 @@ SaveResult SaveEffectList(const EffectList& list, const std::string& path) {
   SaveResult result;
   if (file.Open(path)) {
     for (const EffectSection& section : list.sections) {
-      for (const std::string_view line : section.lines) {
-        file.WriteString(line);
-        file.WriteString("\n");
-      }
-      file.WriteString("\n");
+      for (const std::string_view line : section.lines) file.WriteLine(line);
+      file.WriteLine("");
     }
     if (file.Commit()) return result;
   }

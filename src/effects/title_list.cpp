@@ -32,10 +32,7 @@ SaveResult SaveTitleList(const RunState& state) {
   platform::TextFileWriter file;
   SaveResult result;
   if (file.Open(state.PathOf(kTitleListFile))) {
-    for (const std::string_view line : state.titleList.lines) {
-      file.WriteString(line);
-      file.WriteString("\n");
-    }
+    for (const std::string_view line : state.titleList.lines) file.WriteLine(line);
     if (file.Commit()) return result;
   }
   result.ok = false;

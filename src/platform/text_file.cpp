@@ -79,6 +79,16 @@ void TextFileWriter::WriteString(std::string_view text) {
   if (buffer_.size() >= kBlockSize) Flush();
 }
 
+void TextFileWriter::WriteLine(std::string_view text) {
+  if (text.find('\n') != std::string_view::npos) {
+    WriteString(text);
+  } else {
+    buffer_.append(text);
+  }
+  buffer_.append("\r\n");
+  if (buffer_.size() >= kBlockSize) Flush();
+}
+
 void TextFileWriter::Flush() {
   if (!failed_ && !replacement_.Write(buffer_.data(), buffer_.size(), error_)) failed_ = true;
   buffer_.clear();

@@ -52,6 +52,9 @@ class TextFileWriter {
   // Writes text, each LF as CR LF. Errors are kept and reported by Commit().
   void WriteString(std::string_view text);
 
+  // Writes text and a line end: the same as WriteString(text) and WriteString("\n").
+  void WriteLine(std::string_view text);
+
   // Puts the text written in the file's place. False, with Error(), when anything failed
   // since Open(); the file is then as it was before.
   bool Commit();

@@ -101,6 +101,15 @@ TEST(TextFileWriter, WritesEveryLfAsCrLfAndNothingElseChanged) {
   EXPECT_EQ(dir.List(), std::vector<std::string>{"out.txt"});
 }
 
+TEST(TextFileWriter, WriteLineEndsEachLineWithCrLf) {
+  TempDir dir;
+  TextFileWriter writer;
+  ASSERT_TRUE(writer.Open(dir.PathOf("out.txt")));
+  for (const char* line : {"a", "", "x\ny", "z\r"}) writer.WriteLine(line);
+  ASSERT_TRUE(writer.Commit());
+  EXPECT_EQ(dir.Read("out.txt"), "a\r\n\r\nx\r\ny\r\nz\r\r\n");
+}
+
 TEST(TextFileWriter, LeavesTheOldFileWhenNotCommitted) {
   TempDir dir;
   dir.Write("out.txt", "old\r\n");
