@@ -14,8 +14,8 @@ namespace fx::fuzz {
 inline const std::string& ScratchDirectory() {
   static const std::string directory = [] {
     // Memory-backed where there is one: every save flushes to disk, which a disk makes slow.
-    std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/fxfuzz-XXXXXX"
-                                                         : "/tmp/fxfuzz-XXXXXX";
+    std::string pattern =
+        access("/dev/shm", W_OK) == 0 ? "/dev/shm/fxfuzz-XXXXXX" : "/tmp/fxfuzz-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     return pattern;
   }();
@@ -43,13 +43,12 @@ inline std::string ReadScratchFile(const std::string& name) {
 }
 
 // Stops the run with a message when a property does not hold.
-#define FX_FUZZ_CHECK(condition)                                              \
-  do {                                                                        \
-    if (!(condition)) {                                                       \
-      std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, \
-                   #condition);                                               \
-      std::abort();                                                           \
-    }                                                                         \
+#define FX_FUZZ_CHECK(condition)                                                            \
+  do {                                                                                      \
+    if (!(condition)) {                                                                     \
+      std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                         \
+    }                                                                                       \
   } while (0)
 
 }  // namespace fx::fuzz

@@ -3,7 +3,7 @@
 # that is there already, and reaches the network only when something is missing.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev clang libclang-rt-14-dev
+packages=(cmake make g++ libgtest-dev clang clang-format libclang-rt-14-dev
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386 hyperfine)
 
 missing=()

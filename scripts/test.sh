@@ -7,6 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+echo "=== format"
+clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h')
 # The native suite runs last, so that its summary closes the output.
 for preset in win64 win32 asan fuzz native; do
   echo "=== $preset"

@@ -17,7 +17,9 @@
 namespace fx {
 namespace {
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
 
 std::string Lower(std::string_view text) {
   std::string lower(text);
@@ -124,10 +126,9 @@ class Checker {
     const std::string path = state_.PathOf(kPackageConfigFile);
     const PackageSection section = ReadPackageTable(path, package_);
     if (section.status != platform::OpenStatus::kOpened) {
-      Say(kCheckFailed, (section.status == platform::OpenStatus::kMissing ? "no " : "cannot read ") +
-                            path + (section.status == platform::OpenStatus::kMissing
-                                        ? ""
-                                        : ": " + section.reason));
+      Say(kCheckFailed,
+          (section.status == platform::OpenStatus::kMissing ? "no " : "cannot read ") + path +
+              (section.status == platform::OpenStatus::kMissing ? "" : ": " + section.reason));
       return result_;
     }
     if (!section.found) {
@@ -155,16 +156,18 @@ class Checker {
       mask |= write.bit;
     }
     Say(kCheckAllApplied, files.empty() ? "would write nothing" : "would write: " + files);
-    Say(kCheckAllApplied, mask == 0 ? "the host editor would not be told"
-                                    : "the host editor would receive " + Hex(mask) + " (" +
-                                          BitNames(mask) + ")");
+    Say(kCheckAllApplied,
+        mask == 0 ? "the host editor would not be told"
+                  : "the host editor would receive " + Hex(mask) + " (" + BitNames(mask) + ")");
     return result_;
   }
 
  private:
   void Say(int level, const std::string& line) {
     result_ = std::max(result_, level);
-    out_ << (level == kCheckWarnings ? "warning: " : level == kCheckFailed ? "error: " : "")
+    out_ << (level == kCheckWarnings ? "warning: "
+             : level == kCheckFailed ? "error: "
+                                     : "")
          << line << '\n';
   }
 
@@ -178,7 +181,8 @@ class Checker {
       const std::string at = "  line " + std::to_string(number) + ": " + std::string(trimmed);
       if (Lower(trimmed) == header) {
         Say(kCheckFailed, at + " differs only in letter case");
-      } else if (!trimmed.empty() && trimmed[0] == '#' && Lower(Trim(trimmed.substr(1))) == header) {
+      } else if (!trimmed.empty() && trimmed[0] == '#' &&
+                 Lower(Trim(trimmed.substr(1))) == header) {
         Say(kCheckFailed, at + " is commented out");
       }
     }
@@ -225,8 +229,8 @@ class Checker {
     const bool exists = std::filesystem::exists(state_.PathOf(category.listFile));
     Say(kCheckAllApplied, std::string(category.key) + ": " + file +
                               (state_.listUnreadable[category.row] ? " (cannot be read)"
-                               : exists                             ? " (exists)"
-                                                                    : " (missing: would be created)"));
+                               : exists                            ? " (exists)"
+                                        : " (missing: would be created)"));
     for (const Plan::Entry& entry : entries) ExplainEntry(list, entry);
     for (const EffectSection& section : list.sections) {
       if (!section.name.empty()) continue;
@@ -242,9 +246,9 @@ class Checker {
     const std::string lineNumber = "line " + std::to_string(r.line + 1);
     switch (r.outcome) {
       case MergeOutcome::kIgnoredNoGroup:
-        Say(kCheckWarnings, at + "ignored: " +
-                                (entry.item.find('>') == std::string::npos ? "no \">\""
-                                                                            : "no group before \">\""));
+        Say(kCheckWarnings,
+            at + "ignored: " +
+                (entry.item.find('>') == std::string::npos ? "no \">\"" : "no group before \">\""));
         return;
       case MergeOutcome::kIgnoredEmptyLine:
         Say(kCheckWarnings, at + "ignored: nothing after \">\"");
@@ -253,8 +257,8 @@ class Checker {
         Say(kCheckFailed, at + "dropped: the list file cannot be read");
         return;
       case MergeOutcome::kSectionCreated:
-        Say(kCheckAllApplied, at + "adds section \"+" + r.entry.group + "\" with " +
-                                  Quoted(r.entry.line));
+        Say(kCheckAllApplied,
+            at + "adds section \"+" + r.entry.group + "\" with " + Quoted(r.entry.line));
         for (std::size_t i = 0; i + 1 < list.sections.size(); ++i) {
           const std::string_view name = list.sections[i].name;
           if (!name.empty() && Folded(name) == Folded(r.entry.group)) {
@@ -288,11 +292,12 @@ class Checker {
   void ExplainTitle(TitleOutcome outcome) {
     switch (outcome) {
       case TitleOutcome::kAdded:
-        Say(kCheckAllApplied, "title: " + Quoted(package_) + " would be added to " + kTitleListFile);
+        Say(kCheckAllApplied,
+            "title: " + Quoted(package_) + " would be added to " + kTitleListFile);
         break;
       case TitleOutcome::kAlreadyListed:
-        Say(kCheckAllApplied, "title: " + Quoted(package_) + " is already listed in " +
-                                  kTitleListFile);
+        Say(kCheckAllApplied,
+            "title: " + Quoted(package_) + " is already listed in " + kTitleListFile);
         break;
       case TitleOutcome::kUnreadable:
         Say(kCheckFailed, std::string("title: ") + kTitleListFile + " cannot be read");

@@ -4,6 +4,8 @@
 
 namespace fx {
 
-void NotifyHost(ChangeMask mask) { platform::SendDataToWindow(HostWindowTitle, mask); }
+void NotifyHost(ChangeMask mask) {
+  platform::SendDataToWindow(HostWindowTitle, mask);
+}
 
 }  // namespace fx

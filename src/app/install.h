@@ -11,9 +11,9 @@
 namespace fx {
 
 // Exit codes of the installer.
-inline constexpr int kExitDone = 0;            // done, or nothing to do
-inline constexpr int kExitStartUpFailed = 1;   // the process could not be started
-inline constexpr int kExitPartlyFailed = 2;    // a file could not be read or written
+inline constexpr int kExitDone = 0;           // done, or nothing to do
+inline constexpr int kExitStartUpFailed = 1;  // the process could not be started
+inline constexpr int kExitPartlyFailed = 2;   // a file could not be read or written
 
 // The one message on standard output: "致命错误: MFC 初始化失败" and LF in code page 936.
 inline constexpr char kStartUpFailedMessage[] =

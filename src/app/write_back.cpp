@@ -19,10 +19,9 @@ std::vector<PlannedWrite> PlanWriteBack(const RunState& state) {
 ChangeMask WriteBack(RunState& state) {
   ChangeMask mask = 0;
   for (const PlannedWrite& write : PlanWriteBack(state)) {
-    const SaveResult saved = write.category
-                                 ? SaveEffectList(state.lists[write.category->row],
-                                                  state.PathOf(write.fileName))
-                                 : SaveTitleList(state);
+    const SaveResult saved = write.category ? SaveEffectList(state.lists[write.category->row],
+                                                             state.PathOf(write.fileName))
+                                            : SaveTitleList(state);
     if (!saved.ok) {
       state.problems.push_back("cannot write " + state.PathOf(write.fileName) + ": " +
                                saved.reason);

@@ -93,7 +93,8 @@ MergeOutcome Merge(EffectList& list, std::string_view group, std::string_view na
       return MergeOutcome::kAlreadyPresent;
     }
   } else {
-    const std::uint32_t named = index ? index->Find(lines, name, true) : ScanForNamedLine(lines, name);
+    const std::uint32_t named =
+        index ? index->Find(lines, name, true) : ScanForNamedLine(lines, name);
     if (named != SectionIndex::kNone) {
       report.line = named;
       report.oldLine = lines[named];

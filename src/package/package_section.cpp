@@ -48,8 +48,8 @@ PackageSection ReadPackageTable(const std::string& path, const std::string& pack
       body.effect = BodyLine::Effect::kEmptyKey;
     } else {
       body.key = key;
-      body.effect = section.table.count(body.key) ? BodyLine::Effect::kRepeatedKey
-                                                  : BodyLine::Effect::kKey;
+      body.effect =
+          section.table.count(body.key) ? BodyLine::Effect::kRepeatedKey : BodyLine::Effect::kKey;
     }
     // A comment with "=" gives a key starting with "#", which no rule looks up.
     if (!key.empty()) section.table.try_emplace(std::string(key), Trim(trimmed.substr(equals + 1)));

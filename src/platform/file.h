@@ -95,8 +95,8 @@ class FileReplacement {
   std::string target_;  // the file that is replaced (links resolved)
   std::string temp_;    // the temporary file beside it
   File tempFile_;
-  File targetLock_;                   // POSIX: the target, locked until the rename is done
-  unsigned long targetMode_ = 0;      // permission bits (POSIX) or attributes (Windows)
+  File targetLock_;               // POSIX: the target, locked until the rename is done
+  unsigned long targetMode_ = 0;  // permission bits (POSIX) or attributes (Windows)
   bool targetExists_ = false;
 };
 

@@ -14,9 +14,13 @@
 namespace fx::platform {
 namespace {
 
-std::string ErrorText(int error) { return std::strerror(error); }
+std::string ErrorText(int error) {
+  return std::strerror(error);
+}
 
-int Fd(const File& file) { return static_cast<int>(file.Handle()); }
+int Fd(const File& file) {
+  return static_cast<int>(file.Handle());
+}
 
 // Takes the exclusive lock that stands for "no other process holds this file open".
 bool LockExclusively(const File& file, std::string& reason) {

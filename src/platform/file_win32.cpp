@@ -8,7 +8,9 @@
 namespace fx::platform {
 namespace {
 
-HANDLE Win32Handle(const File& file) { return reinterpret_cast<HANDLE>(file.Handle()); }
+HANDLE Win32Handle(const File& file) {
+  return reinterpret_cast<HANDLE>(file.Handle());
+}
 
 std::intptr_t HandleValue(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE ? File::kNoHandle : reinterpret_cast<std::intptr_t>(handle);
@@ -41,8 +43,7 @@ std::string DirectoryOf(const std::string& path) {
 // one of them is tried again for a while before it counts as failed.
 bool MoveWithRetries(const std::string& from, const std::string& to, DWORD& error) {
   for (int attempt = 0;; ++attempt) {
-    if (MoveFileExA(from.c_str(), to.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return true;
     }
     error = GetLastError();

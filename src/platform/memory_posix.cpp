@@ -12,7 +12,9 @@ constexpr std::size_t kHugePage = 2 * 1024 * 1024;
 
 }  // namespace
 
-void LargeBufferDeleter::operator()(char* bytes) const { std::free(bytes); }
+void LargeBufferDeleter::operator()(char* bytes) const {
+  std::free(bytes);
+}
 
 LargeBuffer AllocateLargeBuffer(std::size_t size) {
   if (size < kHugePage) {

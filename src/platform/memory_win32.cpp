@@ -5,7 +5,9 @@
 
 namespace fx::platform {
 
-void LargeBufferDeleter::operator()(char* bytes) const { std::free(bytes); }
+void LargeBufferDeleter::operator()(char* bytes) const {
+  std::free(bytes);
+}
 
 LargeBuffer AllocateLargeBuffer(std::size_t size) {
   void* bytes = std::malloc(size > 0 ? size : 1);

@@ -8,7 +8,9 @@
 
 namespace fx::platform {
 
-bool StartUp() { return true; }
+bool StartUp() {
+  return true;
+}
 
 bool ExecutablePath(std::string& path, std::string& reason) {
   std::vector<char> buffer(256);

@@ -10,7 +10,9 @@
 namespace fx::platform {
 namespace {
 
-bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+bool IsAnsiLeadByte(unsigned char byte) {
+  return IsDBCSLeadByte(byte) != 0;
+}
 
 }  // namespace
 

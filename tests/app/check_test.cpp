@@ -41,7 +41,8 @@ class CheckTest : public ::testing::Test {
     std::vector<std::string> written;
     for (const std::string& name : dir.List()) {
       const auto time = aged.find(name);
-      if (time == aged.end() || std::filesystem::last_write_time(dir.Path() / name) != time->second) {
+      if (time == aged.end() ||
+          std::filesystem::last_write_time(dir.Path() / name) != time->second) {
         written.push_back(name);
       }
     }
@@ -69,7 +70,11 @@ TEST_F(CheckTest, TellsWhatAnInstallationWouldDo) {
     std::string plan;
     int exitCode;
   } cases[] = {
-      {"no config file", {}, "P", "error: no " + dir.PathOf("ExEffConfig.ini") + "\n", kCheckFailed},
+      {"no config file",
+       {},
+       "P",
+       "error: no " + dir.PathOf("ExEffConfig.ini") + "\n",
+       kCheckFailed},
       {"a section in other case, and one commented out",
        {{"ExEffConfig.ini", "[p]\nTextIn=G>a\n# [P]\n"}},
        "P",
@@ -82,7 +87,8 @@ TEST_F(CheckTest, TellsWhatAnInstallationWouldDo) {
        "P",
        "package [P]: ExEffConfig.ini line 1\n"
        "  line 2: # my pack: a comment\n"
-       "warning:   line 3: Textin=G>a: no effect: unknown key \"Textin\" (did you mean \"TextIn\"?)\n"
+       "warning:   line 3: Textin=G>a: no effect: unknown key \"Textin\" (did you mean "
+       "\"TextIn\"?)\n"
        "warning:   line 5: Tone=G>b: no effect: key \"Tone\" is repeated; line 4 counts\n"
        "warning:   line 6: Scene: no effect: no \"=\"\n"
        "warning:   line 7: =x: no effect: no key before \"=\"\n"
@@ -94,7 +100,8 @@ TEST_F(CheckTest, TellsWhatAnInstallationWouldDo) {
        kCheckWarnings},
       {"every kind of entry",
        {{"ExEffConfig.ini",
-         "[P]\nTextIn=G>n:=2;G>p;G>n:=2;G>q;no arrow; >x;G> ;Fade>f;g >m;G>k :=1\nDir=MovieTitle\n"},
+         "[P]\nTextIn=G>n:=2;G>p;G>n:=2;G>q;no arrow; >x;G> ;Fade>f;g >m;G>k "
+         ":=1\nDir=MovieTitle\n"},
         {"TextInEffectList.txt", "+G\nn:=1\np\n\n+fade\nx\n"},
         {"MovieTitle.txt", "P\n"}},
        "P",
@@ -108,7 +115,8 @@ TEST_F(CheckTest, TellsWhatAnInstallationWouldDo) {
        "warning:   \" >x\": ignored: no group before \">\"\n"
        "warning:   \"G> \": ignored: nothing after \">\"\n"
        "  \"Fade>f\": adds section \"+Fade\" with \"f\"\n"
-       "warning:   section \"fade\" exists; it differs from \"Fade\" only in letter case or blanks\n"
+       "warning:   section \"fade\" exists; it differs from \"Fade\" only in letter case or "
+       "blanks\n"
        "  \"g >m\": adds section \"+g\" with \"m\"\n"
        "warning:   section \"G\" exists; it differs from \"g\" only in letter case or blanks\n"
        "  \"G>k :=1\": appends \"k :=1\" to section \"G\"\n"
@@ -177,9 +185,9 @@ TEST_F(CheckTest, ThePlanIsWhatTheInstallerDoes) {
   std::string package = "P";
   char* argv[] = {program.data(), package.data(), nullptr};
   ASSERT_EQ(InstallEffects(2, argv, state, environment), kExitDone);
-  EXPECT_EQ(FilesWrittenSinceAged(), (std::vector<std::string>{"MovieTitle.txt", "SceneList.txt",
-                                                               "StyleList.txt",
-                                                               "TextInEffectList.txt"}));
+  EXPECT_EQ(FilesWrittenSinceAged(),
+            (std::vector<std::string>{"MovieTitle.txt", "SceneList.txt", "StyleList.txt",
+                                      "TextInEffectList.txt"}));
   EXPECT_EQ(masks, std::vector<ChangeMask>{0x12A});
 }
 

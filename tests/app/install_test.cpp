@@ -71,7 +71,8 @@ TEST_F(InstallTest, WritesBackEveryListThatHoldsASection) {
        {{"ExEffConfig.ini", "[P]\nTone=;;\nStyle=\nTextStay=G>a\n"},
         {"ToneList.txt", "+T\nodd   \n"},
         {"StyleList.txt", "+S\n"}},
-       {{"ToneList.txt", "+T\nodd   \n"}, {"StyleList.txt", "+S\n"},
+       {{"ToneList.txt", "+T\nodd   \n"},
+        {"StyleList.txt", "+S\n"},
         {"TextStayEffectList.txt", "+G\r\na\r\n\r\n"}},
        {0x10}},
       {"a missing list whose entries are all rejected is not created",
@@ -85,7 +86,9 @@ TEST_F(InstallTest, WritesBackEveryListThatHoldsASection) {
        {{"AdjustList.txt", "+A\r\na\r\n\r\n"}, {"TextOutEffectList.txt", "+G\r\ng:=1\r\n\r\n"}},
        {0x44}},
       {"no section for the package",
-       {{"ExEffConfig.ini", "[Q]\nTextIn=G>a\n"}}, {{"TextInEffectList.txt", std::nullopt}}, {}},
+       {{"ExEffConfig.ini", "[Q]\nTextIn=G>a\n"}},
+       {{"TextInEffectList.txt", std::nullopt}},
+       {}},
       {"no config file", {}, {{"TextInEffectList.txt", std::nullopt}}, {}},
       {"every category and the title list",
        {{"ExEffConfig.ini",
@@ -130,8 +133,9 @@ TEST_F(InstallTest, AFailedStartUpPrintsItsMessageOnly) {
   Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\n"}});
   environment.startUp = [] { return false; };
   EXPECT_EQ(Install("P"), kExitStartUpFailed);
-  EXPECT_EQ(out.str(), "\xD6\xC2\xC3\xFC\xB4\xED\xCE\xF3\x3A\x20\x4D\x46\x43\x20\xB3\xF5"
-                       "\xCA\xBC\xBB\xAF\xCA\xA7\xB0\xDC\x0A");
+  EXPECT_EQ(out.str(),
+            "\xD6\xC2\xC3\xFC\xB4\xED\xCE\xF3\x3A\x20\x4D\x46\x43\x20\xB3\xF5"
+            "\xCA\xBC\xBB\xAF\xCA\xA7\xB0\xDC\x0A");
   EXPECT_EQ(out.str().size(), 25u);
   EXPECT_EQ(err.str(), "");
   EXPECT_EQ(dir.List(), std::vector<std::string>{"ExEffConfig.ini"});
@@ -166,8 +170,8 @@ TEST_F(InstallTest, AListThatCannotBeWrittenKeepsItsBitAndTheOthersAreWritten) {
   // One line per file, in the order of writing.
   EXPECT_EQ(err.str(), "fxinstall: cannot write " + dir.PathOf("TextInEffectList.txt") +
                            ": the file is read-only\n"
-                           "fxinstall: cannot write " + dir.PathOf("SceneList.txt") +
-                           ": the file is read-only\n");
+                           "fxinstall: cannot write " +
+                           dir.PathOf("SceneList.txt") + ": the file is read-only\n");
 }
 
 TEST_F(InstallTest, AConfigThatCannotBeReadInstallsNothing) {
@@ -190,8 +194,9 @@ TEST_F(InstallTest, NoExecutablePathTouchesNothing) {
   };
   EXPECT_EQ(Install("P"), kExitPartlyFailed);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"ExEffConfig.ini"});
-  EXPECT_EQ(err.str(), "fxinstall: cannot find the program's own directory: no path; nothing was "
-                       "installed\n");
+  EXPECT_EQ(err.str(),
+            "fxinstall: cannot find the program's own directory: no path; nothing was "
+            "installed\n");
 }
 
 TEST_F(InstallTest, AnUnexpectedErrorEndsTheRunWithOneLine) {

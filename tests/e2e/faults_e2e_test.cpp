@@ -144,8 +144,8 @@ TEST_F(Faults, MalformedInputIsHandledWithoutACrash) {
   } cases[] = {
       {"binary garbage and NUL bytes in every file",
        "P",
-       {{"ExEffConfig.ini", garbage + "\n[P]\nTextIn=G>" + std::string("a\0b", 3) + garbage.substr(0, 999) +
-                                "\nDir=MovieTitle\n" + garbage},
+       {{"ExEffConfig.ini", garbage + "\n[P]\nTextIn=G>" + std::string("a\0b", 3) +
+                                garbage.substr(0, 999) + "\nDir=MovieTitle\n" + garbage},
         {"TextInEffectList.txt", garbage},
         {"MovieTitle.txt", garbage}},
        {}},
@@ -157,14 +157,16 @@ TEST_F(Faults, MalformedInputIsHandledWithoutACrash) {
        "P",
        {{"ExEffConfig.ini", "[P]\nStyle=G>last;New>x\n"},
         {"StyleList.txt", Repeat("+S\r\nv\r\n\r\n", 1000000) + "+G\r\n"}},
-       {{"StyleList.txt", Repeat("+S\r\nv\r\n\r\n", 1000000) + "+G\r\nlast\r\n\r\n+New\r\nx\r\n\r\n"}}},
+       {{"StyleList.txt",
+         Repeat("+S\r\nv\r\n\r\n", 1000000) + "+G\r\nlast\r\n\r\n+New\r\nx\r\n\r\n"}}},
       {"a package name of 10,000 bytes",
        longName,
        {{"ExEffConfig.ini", "[" + longName + "]\nTone=G>t\nDir=MovieTitle\n"}},
        {{"ToneList.txt", "+G\r\nt\r\n\r\n"}, {"MovieTitle.txt", longName + "\r\n"}}},
       {"bytes that are not valid in code page 936",
        gbkBroken,
-       {{"ExEffConfig.ini", "[" + gbkBroken + "]\nAdjust=" + gbkBroken + ">" + gbkBroken + ":=\x80\n"},
+       {{"ExEffConfig.ini",
+         "[" + gbkBroken + "]\nAdjust=" + gbkBroken + ">" + gbkBroken + ":=\x80\n"},
         {"AdjustList.txt", "+" + gbkBroken + "\n" + gbkBroken + ":=0\n"}},
        {{"AdjustList.txt", "+" + gbkBroken + "\r\n" + gbkBroken + ":=\x80\r\n\r\n"}}},
   };

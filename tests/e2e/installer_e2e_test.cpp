@@ -25,9 +25,9 @@ TEST_F(InstallerProcess, InstallsAPackageAndTouchesNothingElse) {
   EXPECT_EQ(dir.Read("MovieTitle.txt"), "Autumn\r\n");
   EXPECT_EQ(dir.Read("StyleList.txt"), "+S\nodd  \n");
   EXPECT_EQ(std::filesystem::last_write_time(dir.Path() / "StyleList.txt"), styleTime);
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"ExEffConfig.ini", "MovieTitle.txt",
-                                                  "StyleList.txt", "TextInEffectList.txt",
-                                                  "fxinstall"}));
+  EXPECT_EQ(dir.List(),
+            (std::vector<std::string>{"ExEffConfig.ini", "MovieTitle.txt", "StyleList.txt",
+                                      "TextInEffectList.txt", "fxinstall"}));
 }
 
 TEST_F(InstallerProcess, NothingToDoIsSilentSuccess) {

@@ -43,7 +43,8 @@ class InstallerProcess : public ::testing::Test {
     const std::string errPath = io.PathOf("err");
     const pid_t child = fork();
     if (child == 0) {
-      if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(99);
+      if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr))
+        _exit(99);
       if (fileSizeLimit > 0) {
         signal(SIGXFSZ, SIG_IGN);
         const struct rlimit limit = {fileSizeLimit, fileSizeLimit};
@@ -69,8 +70,8 @@ class InstallerProcess : public ::testing::Test {
     return outcome;
   }
 
-  test::TempDir dir;     // the app directory
-  test::TempDir io;      // the installer's standard output and error
+  test::TempDir dir;    // the app directory
+  test::TempDir io;     // the installer's standard output and error
   std::string program;  // the installer's copy that runs
 };
 

@@ -13,9 +13,9 @@ namespace {
 
 TEST(EffectCategory, TableHasTheKeysFilesAndBitsInDispatchOrder) {
   const std::vector<std::tuple<std::string, std::string, ChangeMask>> expected = {
-      {"TextIn", "TextInEffectList.txt", 0x2},    {"TextStay", "TextStayEffectList.txt", 0x10},
-      {"TextOut", "TextOutEffectList.txt", 0x4},  {"Style", "StyleList.txt", 0x8},
-      {"Adjust", "AdjustList.txt", 0x40},         {"Tone", "ToneList.txt", 0x80},
+      {"TextIn", "TextInEffectList.txt", 0x2},   {"TextStay", "TextStayEffectList.txt", 0x10},
+      {"TextOut", "TextOutEffectList.txt", 0x4}, {"Style", "StyleList.txt", 0x8},
+      {"Adjust", "AdjustList.txt", 0x40},        {"Tone", "ToneList.txt", 0x80},
       {"Scene", "SceneList.txt", 0x100},
   };
   ASSERT_EQ(kEffectCategories.size(), expected.size());
@@ -104,34 +104,71 @@ TEST(MergeEffectEntry, PutsEachEntryInTheFirstSectionOfItsGroup) {
     MergeOutcome outcome;
     std::vector<std::string> lines;
   } cases[] = {
-      {"a named line overwrites only the first of its name", "A>n:=new", MergeOutcome::kLineOverwritten,
-       {"[A]", "+A", "n:=new", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
-      {"a name is matched up to its :=", "A>nn:=4", MergeOutcome::kLineOverwritten,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=4", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
-      {"overwriting with the same text changes nothing", "A>n:=1", MergeOutcome::kLineOverwritten,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
-      {"a new name is appended to the first section", "A>m:=0", MergeOutcome::kLineAppended,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "m:=0", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
-      {"a present plain line is not added again", "A>p", MergeOutcome::kAlreadyPresent,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
-      {"a plain line equal to the header is present", "A>+A", MergeOutcome::kAlreadyPresent,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
-      {"the first of a name is overwritten even if a later one is equal", "A>n:=2", MergeOutcome::kLineOverwritten,
-       {"[A]", "+A", "n:=2", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
-      {"a name can overwrite the header line", "X:=old>+X:=new", MergeOutcome::kLineOverwritten,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=new", "q"}},
-      {"groups differ by case", "a>p", MergeOutcome::kSectionCreated,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q", "[a]", "+a", "p"}},
-      {"a new group gets a + header and the line unchecked", "New Group>+New Group",
+      {"a named line overwrites only the first of its name",
+       "A>n:=new",
+       MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=new", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
+        "q"}},
+      {"a name is matched up to its :=",
+       "A>nn:=4",
+       MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=4", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
+        "q"}},
+      {"overwriting with the same text changes nothing",
+       "A>n:=1",
+       MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
+        "q"}},
+      {"a new name is appended to the first section",
+       "A>m:=0",
+       MergeOutcome::kLineAppended,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "m:=0", "[A]", "*A", "n:=9", "[X:=old]",
+        "+X:=old", "q"}},
+      {"a present plain line is not added again",
+       "A>p",
+       MergeOutcome::kAlreadyPresent,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
+        "q"}},
+      {"a plain line equal to the header is present",
+       "A>+A",
+       MergeOutcome::kAlreadyPresent,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
+        "q"}},
+      {"the first of a name is overwritten even if a later one is equal",
+       "A>n:=2",
+       MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=2", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
+        "q"}},
+      {"a name can overwrite the header line",
+       "X:=old>+X:=new",
+       MergeOutcome::kLineOverwritten,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=new",
+        "q"}},
+      {"groups differ by case",
+       "a>p",
+       MergeOutcome::kSectionCreated,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q",
+        "[a]", "+a", "p"}},
+      {"a new group gets a + header and the line unchecked",
+       "New Group>+New Group",
        MergeOutcome::kSectionCreated,
        {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q",
         "[New Group]", "+New Group", "+New Group"}},
-      {"blanks before := are part of the name", "A>n :=x", MergeOutcome::kLineAppended,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "n :=x", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
-      {"no group: ignored", "p", MergeOutcome::kIgnoredNoGroup,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
-      {"no line: ignored, no section made", "New> ", MergeOutcome::kIgnoredEmptyLine,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"}},
+      {"blanks before := are part of the name",
+       "A>n :=x",
+       MergeOutcome::kLineAppended,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "n :=x", "[A]", "*A", "n:=9", "[X:=old]",
+        "+X:=old", "q"}},
+      {"no group: ignored",
+       "p",
+       MergeOutcome::kIgnoredNoGroup,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
+        "q"}},
+      {"no line: ignored, no section made",
+       "New> ",
+       MergeOutcome::kIgnoredEmptyLine,
+       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
+        "q"}},
   };
   // The same answers by scanning and from the lookup tables.
   for (const bool indexed : {false, true}) {
@@ -155,10 +192,14 @@ TEST(MergeEffectEntry, LookupTablesGiveTheSameResultAsScanning) {
   auto entry = [&] {
     const std::string group = pick(groups);
     switch (random() % 4) {
-      case 0: return group + ">" + pick(names) + ":=" + std::to_string(random() % 3);
-      case 1: return group + ">plain " + std::to_string(random() % 5);
-      case 2: return group + ">+" + group;
-      default: return group + ">" + pick(names) + "::=" + std::to_string(random() % 2);
+      case 0:
+        return group + ">" + pick(names) + ":=" + std::to_string(random() % 3);
+      case 1:
+        return group + ">plain " + std::to_string(random() % 5);
+      case 2:
+        return group + ">+" + group;
+      default:
+        return group + ">" + pick(names) + "::=" + std::to_string(random() % 2);
     }
   };
   for (int round = 0; round < 50; ++round) {

@@ -31,21 +31,28 @@ TEST(LoadEffectList, ReadsSectionsFromTheFile) {
     std::string bytes;
     std::vector<std::string> sections;
   } cases[] = {
-      {"sections in file order", "+A\r\na1\r\n\r\n+B\r\nb1\r\nb2\r\n\r\n",
+      {"sections in file order",
+       "+A\r\na1\r\n\r\n+B\r\nb1\r\nb2\r\n\r\n",
        {"A: +A | a1 |", "B: +B | b1 | b2 |"}},
       {"an empty file", "", {}},
       {"blank lines only", " \r\n\t\n\n", {}},
       {"lines are trimmed, blank ones dropped", "  +A \n\n \t a1\t\r\n", {"A: +A | a1 |"}},
       {"LF alone and no final line end", "+A\na1", {"A: +A | a1 |"}},
-      {"a * header opens a section and keeps its marker", "*A\na1\n+B\n", {"A: *A | a1 |", "B: +B |"}},
+      {"a * header opens a section and keeps its marker",
+       "*A\na1\n+B\n",
+       {"A: *A | a1 |", "B: +B |"}},
       {"blanks after the marker belong to the name", "+ A\na1\n", {" A: + A | a1 |"}},
       {"lines before the first header go first", "x\ny\n+A\na1\n", {"A: x | y | +A | a1 |"}},
       {"two headers in a row", "+A\n+B\nb1\n", {"A: +A |", "B: +B | b1 |"}},
-      {"a marker alone joins the next header", "+A\na1\n+\nm1\n+B\nb1\n",
+      {"a marker alone joins the next header",
+       "+A\na1\n+\nm1\n+B\nb1\n",
        {"A: +A | a1 |", "B: + | m1 | +B | b1 |"}},
-      {"two sections of one name are both kept", "+A\na1\n+A\na2\n", {"A: +A | a1 |", "A: +A | a2 |"}},
+      {"two sections of one name are both kept",
+       "+A\na1\n+A\na2\n",
+       {"A: +A | a1 |", "A: +A | a2 |"}},
       {"lines without a named header are kept nameless", "x\ny\n", {": x | y |"}},
-      {"lines after a last marker alone are kept nameless", "+A\na1\n*\nm1\n",
+      {"lines after a last marker alone are kept nameless",
+       "+A\na1\n*\nm1\n",
        {"A: +A | a1 |", ": * | m1 |"}},
   };
   TempDir dir;

@@ -6,7 +6,9 @@ namespace fx::platform {
 namespace {
 
 // Lead bytes of code page 936 (GBK). Its second bytes include 0x5C, the backslash.
-bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+bool IsGbkLeadByte(unsigned char byte) {
+  return byte >= 0x81 && byte <= 0xFE;
+}
 
 TEST(FindLastSeparator, SkipsTheSecondByteOfADoubleByteCharacter) {
   struct Case {

@@ -29,7 +29,8 @@ std::vector<std::string> ReadAllLines(const std::string& path) {
 TEST(TextFileReader, SplitsLinesByTheTextModeRules) {
   const size_t block = 256 * 1024;
   const std::string longLine(block * 2 + 17, 'x');
-  const std::string beforeBoundary(block - 1, 'y');  // its CR ends one block, its LF starts the next
+  const std::string beforeBoundary(block - 1,
+                                   'y');  // its CR ends one block, its LF starts the next
   struct Case {
     const char* rule;
     std::string bytes;
@@ -42,7 +43,9 @@ TEST(TextFileReader, SplitsLinesByTheTextModeRules) {
       {"only the CR right before LF goes", "a\r\r\n", {"a\r"}},
       {"a CR elsewhere stays", "a\rb\n", {"a\rb"}},
       {"a CR at the very end stays", "a\r", {"a\r"}},
-      {"NUL bytes are data", std::string("a\0b\n\0", 5), {std::string("a\0b", 3), std::string(1, '\0')}},
+      {"NUL bytes are data",
+       std::string("a\0b\n\0", 5),
+       {std::string("a\0b", 3), std::string(1, '\0')}},
       {"an empty file has no line", "", {}},
       {"a line longer than a read block", longLine + "\r\nz", {longLine, "z"}},
       {"CR and LF in different blocks", beforeBoundary + "\r\nz\n", {beforeBoundary, "z"}},
@@ -89,7 +92,9 @@ TEST(TextFileWriter, WritesEveryLfAsCrLfAndNothingElseChanged) {
       {"LF becomes CR LF", {"a\nb"}, "a\r\nb"},
       {"LF alone", {"\n", "\n"}, "\r\n\r\n"},
       {"a CR before LF is kept and gains another", {"a\r\n"}, "a\r\r\n"},
-      {"NUL and high bytes pass through", {std::string("\0\xB3\xF5\n", 4)}, std::string("\0\xB3\xF5\r\n", 5)},
+      {"NUL and high bytes pass through",
+       {std::string("\0\xB3\xF5\n", 4)},
+       std::string("\0\xB3\xF5\r\n", 5)},
       {"nothing written gives an empty file", {}, ""},
       {"more than a block", {big, "\n", big}, big + "\r\n" + big},
   };

@@ -20,7 +20,9 @@ namespace {
 std::string gLog;
 std::vector<std::string> gFiles;
 
-bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 void Touch(const char* path) {
   const HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -94,6 +96,7 @@ int main(int argc, char** argv) {
     CloseHandle(handle);
     return result;
   }
-  std::fputs("usage: fxhost_stub receive LOG READY STOP [FILE...] | hold FILE READY STOP\n", stderr);
+  std::fputs("usage: fxhost_stub receive LOG READY STOP [FILE...] | hold FILE READY STOP\n",
+             stderr);
   return 2;
 }
