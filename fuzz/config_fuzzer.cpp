@@ -12,18 +12,6 @@
 #include "fuzz_support.h"
 #include "package/package_section.h"
 
-namespace {
-
-std::vector<std::string_view> AllLines(const fx::EffectList& list) {
-  std::vector<std::string_view> lines;
-  for (const fx::EffectSection& section : list.sections) {
-    lines.insert(lines.end(), section.lines.begin(), section.lines.end());
-  }
-  return lines;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace fx;
   // The first line is the package name, the rest the config file.
@@ -43,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FX_FUZZ_CHECK(SaveEffectList(list, path).ok);
     EffectList again;
     FX_FUZZ_CHECK(LoadEffectList(again, path).status == platform::OpenStatus::kOpened);
-    FX_FUZZ_CHECK(AllLines(again) == AllLines(list));
+    FX_FUZZ_CHECK(fuzz::AllLines(again) == fuzz::AllLines(list));
   }
   return 0;
 }

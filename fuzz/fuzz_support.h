@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "effects/effect_list.h"
 
 namespace fx::fuzz {
 
@@ -50,5 +53,15 @@ inline std::string ReadScratchFile(const std::string& name) {
       std::abort();                                                                         \
     }                                                                                       \
   } while (0)
+
+// Every line of a list, all sections together, in order; no section may be empty.
+inline std::vector<std::string_view> AllLines(const EffectList& list) {
+  std::vector<std::string_view> lines;
+  for (const EffectSection& section : list.sections) {
+    FX_FUZZ_CHECK(!section.lines.empty());
+    lines.insert(lines.end(), section.lines.begin(), section.lines.end());
+  }
+  return lines;
+}
 
 }  // namespace fx::fuzz

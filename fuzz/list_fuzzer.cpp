@@ -29,15 +29,6 @@ std::vector<std::string_view> ExpectedLines(std::string_view bytes) {
   return lines;
 }
 
-std::vector<std::string_view> AllLines(const fx::EffectList& list) {
-  std::vector<std::string_view> lines;
-  for (const fx::EffectSection& section : list.sections) {
-    FX_FUZZ_CHECK(!section.lines.empty());
-    lines.insert(lines.end(), section.lines.begin(), section.lines.end());
-  }
-  return lines;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -47,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   EffectList list;
   FX_FUZZ_CHECK(LoadEffectList(list, path).status == platform::OpenStatus::kOpened);
-  FX_FUZZ_CHECK(AllLines(list) == ExpectedLines(bytes));
+  FX_FUZZ_CHECK(fuzz::AllLines(list) == ExpectedLines(bytes));
 
   FX_FUZZ_CHECK(SaveEffectList(list, path).ok);
   const std::string first = fuzz::ReadScratchFile("list.txt");
