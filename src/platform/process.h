@@ -7,8 +7,9 @@
 
 namespace fx::platform {
 
-// Prepares the process for the run (Windows: the module handle is there, and standard output
-// passes bytes through unchanged). False when the process cannot run.
+// Prepares the process for the run (Windows: standard output passes bytes through unchanged,
+// also when start-up then fails, and the module handle is there). False when the process
+// cannot run.
 bool StartUp();
 
 // The full path of the running executable, of any length. False, with reason, when the system

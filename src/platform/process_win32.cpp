@@ -17,10 +17,10 @@ bool IsAnsiLeadByte(unsigned char byte) {
 }  // namespace
 
 bool StartUp() {
-  if (GetModuleHandleA(nullptr) == nullptr) return false;
-  // The one message is written as bytes: no LF to CR LF translation on standard output.
+  // Standard output passes bytes unchanged (no LF to CR LF), first of all, since the one
+  // message it ever carries is the one for a failed start-up.
   _setmode(_fileno(stdout), _O_BINARY);
-  return true;
+  return GetModuleHandleA(nullptr) != nullptr;
 }
 
 bool ExecutablePath(std::string& path, std::string& reason) {
