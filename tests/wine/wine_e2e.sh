@@ -153,5 +153,26 @@ expect "stderr names the file and the reason" \
 expect "Tone list untouched" "$(printf '+Old\r\n' | od -An -c | tr -s ' \n' ' ')" "$(bytes ToneList.txt)"
 expect "message" "wParam=0 dwData=0x2 cbData=0 lpData=null sizes=" "$log"
 
+# --- fxcheck.exe, found next to the installer: tells the plan and changes nothing.
+checker="$(dirname "$installer")/fxcheck.exe"
+if [ -f "$checker" ]; then
+  new_app check
+  cp "$checker" "$app/fxcheck.exe"
+  printf '[P]\r\nTextIn=G>a;no arrow\r\n' >"$app/ExEffConfig.ini"
+  printf '+G\r\nb\r\n' >"$app/TextInEffectList.txt"
+  before=$(bytes TextInEffectList.txt)
+  "$here/wine-run.sh" "$arch" "$app/fxcheck.exe" P >"$work/stdout" 2>"$work/stderr"
+  status=$?
+  plan=$(tr -d '\r' <"$work/stdout")
+  expect "exit code: an entry would be ignored" 1 "$status"
+  expect "plan" "package [P]: ExEffConfig.ini line 1
+TextIn: TextInEffectList.txt (exists)
+  \"G>a\": appends \"a\" to section \"G\"
+warning:   \"no arrow\": ignored: no \">\"
+would write: TextInEffectList.txt
+the host editor would receive 0x2 (TextIn 0x2)" "$plan"
+  expect "list untouched" "$before" "$(bytes TextInEffectList.txt)"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
