@@ -19,6 +19,9 @@ cp -r examples/host "$work/before"
 cp -r examples/host "$work/host"
 cp build/demo/fxinstall "$work/host/"
 
+echo "\$ fxcheck $package     (what it would do)"
+build/demo/fxcheck "$package" "$work/host" || true
+echo
 echo "\$ fxinstall $package     (in a copy of examples/host)"
 set +e
 "$work/host/fxinstall" "$package"
