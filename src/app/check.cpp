@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "app/write_back.h"
@@ -105,14 +106,10 @@ class Plan : public DispatchObserver {
                const MergeReport& report) override {
     entries[category.row].push_back({item, report});
   }
-  void OnTitle(TitleOutcome outcome) override {
-    title = outcome;
-    registered = true;
-  }
+  void OnTitle(TitleOutcome outcome) override { title = outcome; }
 
   std::map<std::size_t, std::vector<Entry>> entries;  // by category row
-  bool registered = false;
-  TitleOutcome title = TitleOutcome::kAdded;
+  std::optional<TitleOutcome> title;                  // when the package asked to be one
 };
 
 class Checker {
@@ -146,7 +143,7 @@ class Checker {
       const auto entries = plan.entries.find(category.row);
       if (entries != plan.entries.end()) ExplainCategory(category, entries->second);
     }
-    if (plan.registered) ExplainTitle(plan.title);
+    if (plan.title) ExplainTitle(*plan.title);
     for (const std::string& problem : state_.problems) Say(kCheckFailed, problem);
 
     std::string files;

@@ -14,13 +14,12 @@ constexpr std::uint32_t kNoSection = UINT32_MAX;
 std::uint32_t FindSection(EffectList& list, std::string_view group) {
   if (!list.index) list.index = std::make_unique<MergeIndex>();
   MergeIndex& index = *list.index;
-  if (!index.sectionsIndexed && ++index.merges >= kIndexAfterMerges) {
+  if (index.merges < kIndexAfterMerges && ++index.merges == kIndexAfterMerges) {
     for (std::uint32_t i = 0; i < list.sections.size(); ++i) {
       index.firstSectionOfName.try_emplace(list.sections[i].name, i);
     }
-    index.sectionsIndexed = true;
   }
-  if (index.sectionsIndexed) {
+  if (index.SectionsIndexed()) {
     const auto found = index.firstSectionOfName.find(group);
     return found == index.firstSectionOfName.end() ? kNoSection : found->second;
   }
@@ -74,7 +73,7 @@ MergeOutcome Merge(EffectList& list, std::string_view group, std::string_view na
     headerText += group;
     const std::string_view header = list.text.Add(headerText);
     list.sections.push_back({header.substr(1), {header, list.text.Add(line)}});
-    if (list.index->sectionsIndexed) {
+    if (list.index->SectionsIndexed()) {
       list.index->firstSectionOfName.try_emplace(header.substr(1), list.sections.size() - 1);
     }
     report.section = list.sections.size() - 1;

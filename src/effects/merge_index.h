@@ -56,8 +56,9 @@ class SectionIndex {
 
 // The tables of one list.
 struct MergeIndex {
-  std::uint32_t merges = 0;  // entries merged into the list so far
-  bool sectionsIndexed = false;
+  std::uint32_t merges = 0;  // entries merged into the list so far, up to kIndexAfterMerges
+  // firstSectionOfName is built, and kept, once the list has received enough entries.
+  bool SectionsIndexed() const { return merges == kIndexAfterMerges; }
   std::unordered_map<std::string_view, std::uint32_t> firstSectionOfName;
   std::unordered_map<std::uint32_t, std::uint32_t> mergesIntoSection;
   std::unordered_map<std::uint32_t, SectionIndex> sections;

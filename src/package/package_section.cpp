@@ -34,13 +34,16 @@ PackageSection ReadPackageTable(const std::string& path, const std::string& pack
     BodyLine& body = section.body.emplace_back();
     body.number = ++number;
     body.text = trimmed;
-    const bool comment = !trimmed.empty() && trimmed[0] == '#';
     const size_t equals = trimmed.find('=');
     const std::string_view key =
         equals == std::string_view::npos ? std::string_view() : Trim(trimmed.substr(0, equals));
+    // A comment with "=" gives a key starting with "#", which no rule looks up.
+    const bool firstOfKey =
+        !key.empty() &&
+        section.table.try_emplace(std::string(key), Trim(trimmed.substr(equals + 1))).second;
     if (trimmed.empty()) {
       body.effect = BodyLine::Effect::kBlank;
-    } else if (comment) {
+    } else if (trimmed[0] == '#') {
       body.effect = BodyLine::Effect::kComment;
     } else if (equals == std::string_view::npos) {
       body.effect = BodyLine::Effect::kNoEquals;
@@ -48,11 +51,8 @@ PackageSection ReadPackageTable(const std::string& path, const std::string& pack
       body.effect = BodyLine::Effect::kEmptyKey;
     } else {
       body.key = key;
-      body.effect =
-          section.table.count(body.key) ? BodyLine::Effect::kRepeatedKey : BodyLine::Effect::kKey;
+      body.effect = firstOfKey ? BodyLine::Effect::kKey : BodyLine::Effect::kRepeatedKey;
     }
-    // A comment with "=" gives a key starting with "#", which no rule looks up.
-    if (!key.empty()) section.table.try_emplace(std::string(key), Trim(trimmed.substr(equals + 1)));
   }
   return section;
 }

@@ -98,6 +98,13 @@ TEST(MergeEffectEntry, PutsEachEntryInTheFirstSectionOfItsGroup) {
       {"A", {"*A", "n:=9"}},
       {"X:=old", {"+X:=old", "q"}},
   };
+  const std::vector<std::string> unchanged = {"[A]", "+A", "n:=1", "p",        "n:=2",    "nn:=3",
+                                              "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q"};
+  auto WithSections = [&](const std::vector<std::string>& added) {
+    std::vector<std::string> lines = unchanged;
+    lines.insert(lines.end(), added.begin(), added.end());
+    return lines;
+  };
   struct Case {
     const char* rule;
     const char* entry;
@@ -114,26 +121,16 @@ TEST(MergeEffectEntry, PutsEachEntryInTheFirstSectionOfItsGroup) {
        MergeOutcome::kLineOverwritten,
        {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=4", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
         "q"}},
-      {"overwriting with the same text changes nothing",
-       "A>n:=1",
-       MergeOutcome::kLineOverwritten,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
-        "q"}},
+      {"overwriting with the same text changes nothing", "A>n:=1", MergeOutcome::kLineOverwritten,
+       unchanged},
       {"a new name is appended to the first section",
        "A>m:=0",
        MergeOutcome::kLineAppended,
        {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "m:=0", "[A]", "*A", "n:=9", "[X:=old]",
         "+X:=old", "q"}},
-      {"a present plain line is not added again",
-       "A>p",
-       MergeOutcome::kAlreadyPresent,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
-        "q"}},
-      {"a plain line equal to the header is present",
-       "A>+A",
-       MergeOutcome::kAlreadyPresent,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
-        "q"}},
+      {"a present plain line is not added again", "A>p", MergeOutcome::kAlreadyPresent, unchanged},
+      {"a plain line equal to the header is present", "A>+A", MergeOutcome::kAlreadyPresent,
+       unchanged},
       {"the first of a name is overwritten even if a later one is equal",
        "A>n:=2",
        MergeOutcome::kLineOverwritten,
@@ -144,31 +141,17 @@ TEST(MergeEffectEntry, PutsEachEntryInTheFirstSectionOfItsGroup) {
        MergeOutcome::kLineOverwritten,
        {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=new",
         "q"}},
-      {"groups differ by case",
-       "a>p",
-       MergeOutcome::kSectionCreated,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q",
-        "[a]", "+a", "p"}},
-      {"a new group gets a + header and the line unchecked",
-       "New Group>+New Group",
-       MergeOutcome::kSectionCreated,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old", "q",
-        "[New Group]", "+New Group", "+New Group"}},
+      {"groups differ by case", "a>p", MergeOutcome::kSectionCreated,
+       WithSections({"[a]", "+a", "p"})},
+      {"a new group gets a + header and the line unchecked", "New Group>+New Group",
+       MergeOutcome::kSectionCreated, WithSections({"[New Group]", "+New Group", "+New Group"})},
       {"blanks before := are part of the name",
        "A>n :=x",
        MergeOutcome::kLineAppended,
        {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "n :=x", "[A]", "*A", "n:=9", "[X:=old]",
         "+X:=old", "q"}},
-      {"no group: ignored",
-       "p",
-       MergeOutcome::kIgnoredNoGroup,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
-        "q"}},
-      {"no line: ignored, no section made",
-       "New> ",
-       MergeOutcome::kIgnoredEmptyLine,
-       {"[A]", "+A", "n:=1", "p", "n:=2", "nn:=3", "[A]", "*A", "n:=9", "[X:=old]", "+X:=old",
-        "q"}},
+      {"no group: ignored", "p", MergeOutcome::kIgnoredNoGroup, unchanged},
+      {"no line: ignored, no section made", "New> ", MergeOutcome::kIgnoredEmptyLine, unchanged},
   };
   // The same answers by scanning and from the lookup tables.
   for (const bool indexed : {false, true}) {
