@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = fuzz::ScratchDirectory() + "/list.txt";
     FX_FUZZ_CHECK(SaveEffectList(list, path).ok);
     EffectList again;
-    FX_FUZZ_CHECK(LoadEffectList(again, path).status == platform::OpenStatus::kOpened);
+    FX_FUZZ_CHECK(LoadEffectList(again, path).status == platform::OpenStatus::kRead);
     FX_FUZZ_CHECK(fuzz::AllLines(again) == fuzz::AllLines(list));
   }
   return 0;

@@ -37,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = fuzz::WriteScratchFile("list.txt", bytes);
 
   EffectList list;
-  FX_FUZZ_CHECK(LoadEffectList(list, path).status == platform::OpenStatus::kOpened);
+  FX_FUZZ_CHECK(LoadEffectList(list, path).status == platform::OpenStatus::kRead);
   FX_FUZZ_CHECK(fuzz::AllLines(list) == ExpectedLines(bytes));
 
   FX_FUZZ_CHECK(SaveEffectList(list, path).ok);
   const std::string first = fuzz::ReadScratchFile("list.txt");
   EffectList again;
-  FX_FUZZ_CHECK(LoadEffectList(again, path).status == platform::OpenStatus::kOpened);
+  FX_FUZZ_CHECK(LoadEffectList(again, path).status == platform::OpenStatus::kRead);
   FX_FUZZ_CHECK(again.sections.size() == list.sections.size());
   for (std::size_t i = 0; i < list.sections.size(); ++i) {
     FX_FUZZ_CHECK(again.sections[i].name == list.sections[i].name);

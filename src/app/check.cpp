@@ -122,7 +122,7 @@ class Checker {
   int Run() {
     const std::string path = state_.PathOf(kPackageConfigFile);
     const PackageSection section = ReadPackageTable(path, package_);
-    if (section.status != platform::OpenStatus::kOpened) {
+    if (section.status != platform::OpenStatus::kRead) {
       Say(kCheckFailed,
           (section.status == platform::OpenStatus::kMissing ? "no " : "cannot read ") + path +
               (section.status == platform::OpenStatus::kMissing ? "" : ": " + section.reason));
@@ -170,7 +170,7 @@ class Checker {
 
   void PointOutNearHeaders(const std::string& path) {
     platform::TextFileReader file;
-    if (file.Open(path) != platform::OpenStatus::kOpened) return;
+    if (file.ReadAll(path) != platform::OpenStatus::kRead) return;
     const std::string header = Lower("[" + package_ + "]");
     std::string_view line;
     for (std::size_t number = 1; file.ReadLine(line); ++number) {

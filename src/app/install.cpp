@@ -7,7 +7,9 @@
 #include "app/write_back.h"
 #include "common/narrow_string.h"
 #include "package/package_section.h"
+#include "platform/directory_lock.h"
 #include "platform/process.h"
+#include "platform/stray_files.h"
 
 namespace fx {
 
@@ -29,8 +31,30 @@ int Run(const std::string& packageName, RunState& state, const InstallEnvironmen
     return kExitPartlyFailed;
   }
   state.appDirectory = AppDirectoryOf(executable);
-  ReadPackageSection(state, packageName);
-  const ChangeMask mask = WriteBack(state);
+
+  ChangeMask mask = 0;
+  {
+    platform::DirectoryLock lock;
+    switch (lock.Acquire(state.appDirectory, environment.lockTimeout, reason)) {
+      case platform::LockStatus::kAcquired:
+        break;
+      case platform::LockStatus::kTimedOut:
+        state.problems.push_back(
+            "another installation has been running in " + state.appDirectory + " for " +
+            std::to_string(environment.lockTimeout.count() / 1000) +
+            " seconds; nothing was installed: run the setup again once it has finished");
+        return kExitPartlyFailed;
+      case platform::LockStatus::kFailed:
+        state.problems.push_back("cannot lock " + state.appDirectory +
+                                 " against other "
+                                 "installations: " +
+                                 reason + "; nothing was installed");
+        return kExitPartlyFailed;
+    }
+    platform::CleanUpInterruptedReplacements(WritableFilePaths(state));
+    ReadPackageSection(state, packageName);
+    mask = WriteBack(state);
+  }
   if (mask != 0) environment.notifyHost(mask);
   return state.problems.empty() ? kExitDone : kExitPartlyFailed;
 }
@@ -38,7 +62,8 @@ int Run(const std::string& packageName, RunState& state, const InstallEnvironmen
 }  // namespace
 
 InstallEnvironment InstallEnvironment::Real() {
-  return {platform::StartUp, platform::ExecutablePath, NotifyHost, &std::cout, &std::cerr};
+  return {platform::StartUp, platform::ExecutablePath, NotifyHost, kInstallLockTimeout, &std::cout,
+          &std::cerr};
 }
 
 int InstallEffects(int argc, char** argv, RunState& state, const InstallEnvironment& environment) {

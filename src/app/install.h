@@ -1,6 +1,7 @@
 // One installation run: from the command line to the lists written and the host told.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -25,6 +26,8 @@ struct InstallEnvironment {
   std::function<bool()> startUp;
   std::function<bool(std::string& path, std::string& reason)> executablePath;
   std::function<void(ChangeMask)> notifyHost;
+  // How long a run waits for another installation in the same directory to finish.
+  std::chrono::milliseconds lockTimeout;
   std::ostream* out;  // standard output: only the start-up failure message
   std::ostream* err;  // one line per problem, naming the file and the reason
 
@@ -34,12 +37,17 @@ struct InstallEnvironment {
 // The app directory of an executable: everything before the last path separator, trimmed.
 std::string AppDirectoryOf(const std::string& executablePath);
 
+// How long a run waits by default for another one in its directory.
+inline constexpr std::chrono::seconds kInstallLockTimeout{60};
+
 // Runs the installation for the package named by argv[1]:
 //   start-up (failure: the message on out, exit code 1); no or an empty package name: exit 0
-//   with nothing touched; the app directory from the executable's path; the package section
-//   read and its entries merged; every category list that holds a section written back in
-//   table order with its change bit, then the title list with 0x20; the host notified of a
-//   non-zero mask after every file is closed.
+//   with nothing touched; the app directory from the executable's path; the directory's
+//   installation lock taken (waiting up to lockTimeout for another run); what killed runs left
+//   beside the files cleaned up; the package section read and its entries merged; every category
+//   list that holds a section written back in table order with its change bit, then the title list
+//   with 0x20; the host notified of a non-zero mask after every file is closed and the lock
+//   released.
 // Returns 0, or 2 when a file could not be read or written (each problem one line on err).
 int InstallEffects(int argc, char** argv, RunState& state, const InstallEnvironment& environment);
 

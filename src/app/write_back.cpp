@@ -16,6 +16,15 @@ std::vector<PlannedWrite> PlanWriteBack(const RunState& state) {
   return plan;
 }
 
+std::vector<std::string> WritableFilePaths(const RunState& state) {
+  std::vector<std::string> paths;
+  for (const EffectCategory& category : kEffectCategories) {
+    paths.push_back(state.PathOf(category.listFile));
+  }
+  paths.push_back(state.PathOf(kTitleListFile));
+  return paths;
+}
+
 ChangeMask WriteBack(RunState& state) {
   ChangeMask mask = 0;
   for (const PlannedWrite& write : PlanWriteBack(state)) {

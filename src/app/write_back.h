@@ -19,6 +19,9 @@ struct PlannedWrite {
 // line.
 std::vector<PlannedWrite> PlanWriteBack(const RunState& state);
 
+// The path of every file that a run may write: the seven lists and the title list.
+std::vector<std::string> WritableFilePaths(const RunState& state);
+
 // Writes the planned files and returns the mask of those whose write was attempted; a file
 // that could not be written keeps its bit and is reported in state.problems.
 ChangeMask WriteBack(RunState& state);

@@ -23,8 +23,8 @@ EffectList& EffectList::operator=(EffectList&&) noexcept = default;
 LoadResult LoadEffectList(EffectList& list, const std::string& path) {
   platform::TextFileReader file;
   LoadResult result;
-  result.status = file.Open(path);
-  if (result.status != platform::OpenStatus::kOpened) {
+  result.status = file.ReadAll(path);
+  if (result.status != platform::OpenStatus::kRead) {
     result.reason = file.Error();
     return result;
   }

@@ -47,12 +47,12 @@ struct EffectList {
 };
 
 struct LoadResult {
-  platform::OpenStatus status = platform::OpenStatus::kOpened;  // kOpened: read completely
+  platform::OpenStatus status = platform::OpenStatus::kRead;
   std::string reason;  // why the file is missing or could not be read
 };
 
 // Appends the sections of the list file at path to list.
-// - kOpened: the whole file was read.
+// - kRead: the whole file was read.
 // - kMissing: there is no file; list is unchanged.
 // - kFailed: the file exists but could not be opened (locked by another process, no access,
 //   not a regular file) or a read error stopped it part-way; list is unchanged, so that a

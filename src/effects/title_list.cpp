@@ -11,7 +11,7 @@ TitleOutcome RegisterTitlePackage(RunState& state, const std::string& packageNam
   if (titles.lines.empty()) {
     const std::string path = state.PathOf(kTitleListFile);
     platform::TextFileReader file;
-    const platform::OpenStatus status = file.Open(path);
+    const platform::OpenStatus status = file.ReadAll(path);
     if (status == platform::OpenStatus::kFailed) {
       state.problems.push_back("cannot read " + path + ": " + file.Error() +
                                "; it is left unchanged");

@@ -13,8 +13,8 @@ namespace fx {
 PackageSection ReadPackageTable(const std::string& path, const std::string& packageName) {
   PackageSection section;
   platform::TextFileReader file;
-  section.status = file.Open(path);
-  if (section.status != platform::OpenStatus::kOpened) {
+  section.status = file.ReadAll(path);
+  if (section.status != platform::OpenStatus::kRead) {
     section.reason = file.Error();
     return section;
   }

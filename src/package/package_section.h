@@ -40,7 +40,7 @@ struct BodyLine {
 };
 
 struct PackageSection {
-  platform::OpenStatus status = platform::OpenStatus::kOpened;  // of reading the config file
+  platform::OpenStatus status = platform::OpenStatus::kRead;  // of reading the config file
   std::string reason;          // why the file is missing or could not be read
   bool found = false;          // the package's header line was in the file
   std::size_t headerLine = 0;  // its line number, from 1

@@ -3,19 +3,49 @@
 //
 // Exclusive access: a file that another process holds open (Windows: opened without sharing;
 // POSIX: holding an flock) counts as a file that cannot be opened. Reading takes that lock
-// for as long as the file is open; replacing holds it on the old file until the new one is
-// in place.
+// for as long as the file is open.
 //
-// Replacing a file (FileReplacement) follows one protocol:
-//   1. Begin(path): checks that the target can be opened for writing (not held by another
-//      process, not read-only, a regular file if it exists) and creates a new temporary file
-//      beside the file that the path resolves to (a symbolic link stays a link).
-//   2. Write(...) any number of times: the bytes go to the temporary file only.
-//   3. Commit(): flushes the temporary file to disk, gives it the old file's permissions and
-//      renames it over the target in one step, so that the target holds either all of its old
-//      bytes or all of the new ones, never a mix, whatever happens to the process.
-// A failure at any step returns false with a reason; the target is then untouched. Destroying
-// a FileReplacement that was not committed removes its temporary file.
+// Replacing a file (FileReplacement)
+// ----------------------------------
+//
+//            Begin() ok             Commit() ok
+//   idle ─────────────────> begun ───────────────> idle (the new text is in place)
+//     ^                       │ Write() any number of times
+//     │                       │ Commit() failed, Abandon(), destruction
+//     └───────────────────────┘ (the file as it was; the temporary file removed)
+//
+// Begin(path) follows a symbolic link at path, dangling or not (POSIX), to the file that it
+// names; the link stays a link. It opens that file for writing, which is the check that it may
+// be written (not read-only, no access, not a regular file, held by another process), and keeps
+// it open and locked against other writers until Commit() or Abandon(). Then it picks one of
+// two ways to write:
+//
+// - Replacing (the rule): the new text goes to a temporary file beside the target, named
+//   "<name>.~fx<process id>-<n>.tmp", which takes over what the old file is before it takes its
+//   place. Commit() flushes it to disk and puts it in the target's place in one step, so that
+//   the target holds all of its old bytes or all of the new ones whatever happens to the
+//   process or the machine.
+//     POSIX: owner, permission bits and extended attributes (POSIX ACLs among them) are copied
+//     to the temporary file; rename() puts it in place and the directory is flushed. Our lock
+//     on the old file lasts until the rename is done.
+//     Windows: ReplaceFileA puts it in place and carries over the old file's security
+//     descriptor (DACL), creation time, alternate data streams and attributes; its owner is
+//     copied beforehand where the process may set it. The old file is moved aside as
+//     "<name>.~fx<process id>-<n>.old" during the replacement and deleted after it. Our lock
+//     on the old file is a handle that shares only reading and deletion: it lasts until the new
+//     file is in place.
+// - In place, where replacing is impossible or would change what the file is: when no file
+//   can be created beside the target (the directory is not writable), when the target has more
+//   than one hard link, or (POSIX) when its owner or extended attributes cannot be carried over.
+//   The new text is kept in memory until Commit(), which writes it over the old bytes, cuts the
+//   file to the new length and flushes it. The file keeps all it is; a crash during Commit()
+//   can leave it torn.
+//
+// Every failure returns false with a reason and leaves the target as it was, except a failure
+// part-way through an in-place Commit(), whose reason says so.
+//
+// What an interrupted replacement leaves behind (the process killed, the machine stopped) is
+// at most a temporary file and, on Windows, the old file moved aside: stray_files.h cleans up.
 #pragma once
 
 #include <cstddef>
@@ -31,9 +61,9 @@ inline constexpr char kPathSeparator = '/';
 #endif
 
 enum class OpenStatus {
-  kOpened,
-  kMissing,  // no file at the path
-  kFailed,   // the file exists but cannot be opened (locked, no access, not a regular file)
+  kRead,     // the whole file was read
+  kMissing,  // no file at the path, or no directory on the way to it
+  kFailed,   // the file exists but cannot be opened or read (locked, no access, not a file)
 };
 
 // An open file; closed (and its lock released) on destruction.
@@ -46,7 +76,6 @@ class File {
 
   static constexpr std::intptr_t kNoHandle = -1;
 
-  bool IsOpen() const { return handle_ != kNoHandle; }
   // The descriptor (POSIX) or HANDLE (Windows), for the platform code only.
   std::intptr_t Handle() const { return handle_; }
   // Takes ownership of handle, closing any file held before.
@@ -66,8 +95,8 @@ class File {
   std::intptr_t handle_ = kNoHandle;
 };
 
-// Opens the existing regular file at path for reading, exclusively. On kMissing or kFailed,
-// reason says why.
+// Opens the existing regular file at path for reading, exclusively: kRead when it is open.
+// On kMissing or kFailed, reason says why.
 OpenStatus OpenForReading(const std::string& path, File& file, std::string& reason);
 
 // The file's size in bytes as the system reports it now, or -1.
@@ -84,20 +113,33 @@ class FileReplacement {
   FileReplacement& operator=(const FileReplacement&) = delete;
   ~FileReplacement() { Abandon(); }
 
+  // idle -> begun. False, with reason, when the target cannot be written; still idle then.
   bool Begin(const std::string& path, std::string& reason);
+  // begun: adds bytes to the new text.
   bool Write(const char* data, std::size_t size, std::string& reason);
+  // begun -> idle, the new text in the target's place. False, with reason, when it could not
+  // be put there; the target is then as it was (see above for the one exception).
   bool Commit(std::string& reason);
-
-  // Removes the temporary file and releases the target; the target stays as it was.
+  // any -> idle: removes the temporary file and releases the target, which stays as it was.
   void Abandon();
 
+  // Whether the file is written in place (see above); for tests and diagnostics.
+  bool InPlace() const { return inPlace_; }
+
  private:
+  bool Fail(std::string& reason, const std::string& why);
+  bool CreateTemporaryFile(std::string& reason, bool& impossible);
+  bool CommitInPlace(std::string& reason);
+
   std::string target_;  // the file that is replaced (links resolved)
-  std::string temp_;    // the temporary file beside it
+  std::string temp_;    // the temporary file beside it, while there is one
+  std::string backup_;  // Windows: where the old file is moved aside during the replacement
   File tempFile_;
-  File targetLock_;               // POSIX: the target, locked until the rename is done
-  unsigned long targetMode_ = 0;  // permission bits (POSIX) or attributes (Windows)
+  File targetLock_;  // the target, open and locked until the new text is in place
   bool targetExists_ = false;
+  bool inPlace_ = false;
+  std::string inPlaceText_;       // in place: the new text, written at Commit()
+  unsigned long targetMode_ = 0;  // Windows: the old file's attributes
 };
 
 }  // namespace fx::platform

@@ -1,15 +1,18 @@
 // POSIX files: descriptors, flock for exclusive access, and replacement by rename.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstring>
 
 #include "platform/file.h"
+#include "platform/stray_files.h"
 
 namespace fx::platform {
 namespace {
@@ -35,12 +38,86 @@ std::string DirectoryOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string BaseNameOf(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
+
+// Follows symbolic links at path until it names no link: a file, something else, or nothing
+// (a dangling link names the file that it would create). False with errno set on a loop or an
+// error other than a missing file.
+bool ResolveLinks(const std::string& path, std::string& resolved) {
+  resolved = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (lstat(resolved.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISLNK(st.st_mode)) return true;
+    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+    const ssize_t length = readlink(resolved.c_str(), target.data(), target.size());
+    if (length < 0) return false;
+    target.resize(static_cast<size_t>(length));
+    resolved = target.starts_with('/') ? target : DirectoryOf(resolved) + "/" + target;
+  }
+  errno = ELOOP;
+  return false;
+}
+
 // Flushes a directory entry change (a rename) to disk.
 void SyncDirectory(const std::string& directory) {
   const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   fsync(fd);
   close(fd);
+}
+
+// Copies every extended attribute of from to to (POSIX ACLs travel as the attribute
+// "system.posix_acl_access"). False when one of them cannot be read or set.
+bool CopyExtendedAttributes(int from, int to) {
+  ssize_t size = flistxattr(from, nullptr, 0);
+  if (size < 0) return errno == ENOTSUP;
+  std::string names(static_cast<size_t>(size), '\0');
+  size = flistxattr(from, names.data(), names.size());
+  if (size < 0) return false;
+  names.resize(static_cast<size_t>(size));
+  std::string value;
+  for (size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
+    const char* name = names.c_str() + at;
+    const ssize_t length = fgetxattr(from, name, nullptr, 0);
+    if (length < 0) return false;
+    value.resize(static_cast<size_t>(length));
+    if (fgetxattr(from, name, value.data(), value.size()) != length) return false;
+    if (fsetxattr(to, name, value.data(), value.size(), 0) != 0) return false;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const char* data, size_t size, std::string& reason) {
+  while (size > 0) {
+    const ssize_t put = write(fd, data, size);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      reason = ErrorText(errno);
+      return false;
+    }
+    data += put;
+    size -= static_cast<size_t>(put);
+  }
+  return true;
+}
+
+// Reserves room for size bytes in the file without changing its length, so that a full disk
+// is found before the first byte of the file is overwritten. Only a hint where unsupported.
+bool Reserve(int fd, off_t size, std::string& reason) {
+#ifdef __linux__
+  if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
+    reason = ErrorText(errno);
+    return false;
+  }
+#else
+  (void)fd;
+  (void)size;
+  (void)reason;
+#endif
+  return true;
 }
 
 }  // namespace
@@ -56,7 +133,7 @@ OpenStatus OpenForReading(const std::string& path, File& file, std::string& reas
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     reason = ErrorText(errno);
-    return errno == ENOENT ? OpenStatus::kMissing : OpenStatus::kFailed;
+    return errno == ENOENT || errno == ENOTDIR ? OpenStatus::kMissing : OpenStatus::kFailed;
   }
   file.Adopt(fd);
   struct stat st;
@@ -65,7 +142,7 @@ OpenStatus OpenForReading(const std::string& path, File& file, std::string& reas
   } else if (!S_ISREG(st.st_mode)) {
     reason = "not a regular file";
   } else if (LockExclusively(file, reason)) {
-    return OpenStatus::kOpened;
+    return OpenStatus::kRead;
   }
   file.Close();
   return OpenStatus::kFailed;
@@ -86,105 +163,109 @@ std::int64_t ReadSome(File& file, char* buffer, std::size_t size, std::string& r
   }
 }
 
+bool FileReplacement::Fail(std::string& reason, const std::string& why) {
+  reason = why;
+  Abandon();
+  return false;
+}
+
 bool FileReplacement::Begin(const std::string& path, std::string& reason) {
   Abandon();
-  char resolved[PATH_MAX];
-  targetExists_ = realpath(path.c_str(), resolved) != nullptr;
-  if (!targetExists_ && errno != ENOENT) {
-    reason = ErrorText(errno);
-    return false;
-  }
-  target_ = targetExists_ ? std::string(resolved) : path;
+  if (!ResolveLinks(path, target_)) return Fail(reason, ErrorText(errno));
 
   struct stat st {};
+  targetExists_ = lstat(target_.c_str(), &st) == 0;
   if (targetExists_) {
     // Opening the old file for writing (without truncating it) is the check that it may be
     // written at all; the lock taken on it keeps other cooperating processes out until the
-    // new file is in place.
+    // new text is in place.
     const int fd = open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-      reason = ErrorText(errno);
-      return false;
-    }
+    if (fd < 0) return Fail(reason, ErrorText(errno));
     targetLock_.Adopt(fd);
-    if (fstat(fd, &st) != 0) {
-      reason = ErrorText(errno);
-      return Abandon(), false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-      reason = "not a regular file";
-      return Abandon(), false;
-    }
+    if (fstat(fd, &st) != 0) return Fail(reason, ErrorText(errno));
+    if (!S_ISREG(st.st_mode)) return Fail(reason, "not a regular file");
     // A file without any write permission is read-only, also for a superuser who could
     // open it anyway.
-    if ((st.st_mode & 0222) == 0) {
-      reason = "the file is read-only";
-      return Abandon(), false;
-    }
-    if (!LockExclusively(targetLock_, reason)) return Abandon(), false;
+    if ((st.st_mode & 0222) == 0) return Fail(reason, "the file is read-only");
+    if (!LockExclusively(targetLock_, reason)) return Fail(reason, reason);
   }
 
-  const std::string base = target_.substr(target_.rfind('/') + 1);
-  const std::string directory = DirectoryOf(target_);
+  // A second hard link would keep the old text if the file were replaced.
+  inPlace_ = targetExists_ && st.st_nlink > 1;
+  if (inPlace_) return true;
+  bool impossible = false;
+  if (CreateTemporaryFile(reason, impossible)) {
+    const int temp = Fd(tempFile_);
+    // The owner first: changing it may clear permission bits that fchmod then sets.
+    const bool keepsIdentity =
+        !targetExists_ ||
+        ((fchown(temp, st.st_uid, st.st_gid) == 0 ||
+          (st.st_uid == geteuid() && st.st_gid == getegid())) &&
+         fchmod(temp, st.st_mode & 07777) == 0 && CopyExtendedAttributes(Fd(targetLock_), temp));
+    if (keepsIdentity) return true;
+    impossible = true;
+  }
+  if (!impossible || !targetExists_) return Fail(reason, reason);
+  // The old file can be written but not replaced without changing what it is.
+  tempFile_.Close();
+  unlink(temp_.c_str());
+  temp_.clear();
+  inPlace_ = true;
+  return true;
+}
+
+// Creates the temporary file beside the target and locks it, which tells a later clean-up
+// that its maker is still at work. impossible: no file can be created in that directory.
+bool FileReplacement::CreateTemporaryFile(std::string& reason, bool& impossible) {
+  const std::string prefix =
+      DirectoryOf(target_) + "/" + BaseNameOf(target_) + ".~fx" + std::to_string(getpid()) + "-";
   for (int attempt = 0;; ++attempt) {
-    temp_ = directory + "/" + base + ".~fx" + std::to_string(getpid()) + "-" +
-            std::to_string(attempt) + ".tmp";
-    const int fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+    temp_ = prefix + std::to_string(attempt) + ".tmp";
+    const int fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd >= 0) {
       tempFile_.Adopt(fd);
-      break;
+      flock(fd, LOCK_EX | LOCK_NB);
+      return true;
     }
     if (errno != EEXIST || attempt == 100) {
+      impossible = errno == EACCES || errno == EPERM;
       reason = ErrorText(errno);
       temp_.clear();
-      return Abandon(), false;
+      return false;
     }
   }
-  if (targetExists_) {
-    targetMode_ = st.st_mode & 07777;
-    // Keep the old file's owner where we are allowed to (running as another user, we are
-    // not, and the file then belongs to us like any file we create).
-    const bool ownerKept = fchown(Fd(tempFile_), st.st_uid, st.st_gid) == 0;
-    (void)ownerKept;
-    if (fchmod(Fd(tempFile_), static_cast<mode_t>(targetMode_)) != 0) {
-      reason = ErrorText(errno);
-      return Abandon(), false;
-    }
-  }
-  return true;
 }
 
 bool FileReplacement::Write(const char* data, std::size_t size, std::string& reason) {
-  while (size > 0) {
-    const ssize_t put = write(Fd(tempFile_), data, size);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      reason = ErrorText(errno);
-      return false;
-    }
-    data += put;
-    size -= static_cast<size_t>(put);
+  if (inPlace_) {
+    inPlaceText_.append(data, size);
+    return true;
   }
-  return true;
+  return WriteAll(Fd(tempFile_), data, size, reason);
 }
 
 bool FileReplacement::Commit(std::string& reason) {
-  if (fsync(Fd(tempFile_)) != 0) {
-    reason = ErrorText(errno);
-    return Abandon(), false;
-  }
-  // Closed by hand, since close() can report a write error of its own.
-  if (close(static_cast<int>(tempFile_.Release())) != 0) {
-    reason = ErrorText(errno);
-    return Abandon(), false;
-  }
-  if (rename(temp_.c_str(), target_.c_str()) != 0) {
-    reason = ErrorText(errno);
-    return Abandon(), false;
-  }
+  if (inPlace_) return CommitInPlace(reason);
+  if (fsync(Fd(tempFile_)) != 0) return Fail(reason, ErrorText(errno));
+  if (rename(temp_.c_str(), target_.c_str()) != 0) return Fail(reason, ErrorText(errno));
   temp_.clear();
   SyncDirectory(DirectoryOf(target_));
-  targetLock_.Close();
+  Abandon();  // closes the new file and releases the old one's lock
+  return true;
+}
+
+bool FileReplacement::CommitInPlace(std::string& reason) {
+  const int fd = Fd(targetLock_);
+  const off_t size = static_cast<off_t>(inPlaceText_.size());
+  if (!Reserve(fd, size, reason)) return Fail(reason, reason);
+  // From here on the old bytes are overwritten: a failure can leave the file torn.
+  if (lseek(fd, 0, SEEK_SET) != 0 ||
+      !WriteAll(fd, inPlaceText_.data(), inPlaceText_.size(), reason) || ftruncate(fd, size) != 0 ||
+      fsync(fd) != 0) {
+    if (reason.empty()) reason = ErrorText(errno);
+    return Fail(reason, reason + " (the file was being written in place and may be incomplete)");
+  }
+  Abandon();
   return true;
 }
 
@@ -193,6 +274,55 @@ void FileReplacement::Abandon() {
   if (!temp_.empty()) unlink(temp_.c_str());
   temp_.clear();
   targetLock_.Close();
+  inPlaceText_.clear();
+  inPlaceText_.shrink_to_fit();
+  inPlace_ = false;
 }
 
+namespace internal {
+
+std::string ResolvePath(const std::string& path) {
+  std::string resolved;
+  return ResolveLinks(path, resolved) ? resolved : std::string();
+}
+
+std::string DirectoryOf(const std::string& path) {
+  return platform::DirectoryOf(path);
+}
+
+std::vector<std::string> NamesIn(const std::string& directory) {
+  std::vector<std::string> names;
+  if (DIR* listing = opendir(directory.c_str())) {
+    while (const dirent* entry = readdir(listing)) names.emplace_back(entry->d_name);
+    closedir(listing);
+  }
+  return names;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+bool MakerIsGone(const std::string& stray) {
+  const int fd = open(stray.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  // The maker of a temporary file holds its lock for as long as it lives.
+  const bool gone = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0;
+  close(fd);
+  return gone;
+}
+
+bool MoveInPlace(const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), to.c_str()) != 0) return false;
+  SyncDirectory(DirectoryOf(to));
+  return true;
+}
+
+void Remove(const std::string& path) {
+  unlink(path.c_str());
+}
+
+}  // namespace internal
 }  // namespace fx::platform

@@ -10,13 +10,13 @@ constexpr std::size_t kBlockSize = 256 * 1024;
 
 }  // namespace
 
-OpenStatus TextFileReader::Open(const std::string& path) {
+OpenStatus TextFileReader::ReadAll(const std::string& path) {
   bytes_.reset();
   size_ = next_ = 0;
   error_.clear();
   File file;
   const OpenStatus status = OpenForReading(path, file, error_);
-  if (status != OpenStatus::kOpened) return status;
+  if (status != OpenStatus::kRead) return status;
 
   // One byte more than the reported size, so that the end is seen without growing; a file
   // that grows meanwhile is still read to its end.
@@ -32,7 +32,7 @@ OpenStatus TextFileReader::Open(const std::string& path) {
       capacity = grown;
     }
     const std::int64_t got = ReadSome(file, bytes_.get() + size_, capacity - size_, error_);
-    if (got == 0) return OpenStatus::kOpened;
+    if (got == 0) return OpenStatus::kRead;
     if (got < 0) {
       bytes_.reset();
       size_ = 0;

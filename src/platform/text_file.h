@@ -7,8 +7,8 @@
 //
 // Both classes open files exclusively (see file.h). A TextFileReader reads the whole file at
 // once, in large blocks, and hands out its lines as views into those bytes. A TextFileWriter
-// never writes into the file itself: it fills a temporary file and puts it in the file's place
-// on Commit(), so the file is either left as it was or holds the whole new text.
+// replaces the file through a FileReplacement (file.h): the file is either left as it was or
+// holds the whole new text, except where it must be written in place.
 #pragma once
 
 #include <cstddef>
@@ -23,10 +23,10 @@ namespace fx::platform {
 
 class TextFileReader {
  public:
-  // Opens the file at path and reads all of it; the file is closed again before this returns.
-  // kMissing: there is no file. kFailed: it exists but could not be opened or read to its
-  // end (locked, no access, not a regular file, a read error part-way). Error() says why.
-  OpenStatus Open(const std::string& path);
+  // Reads the whole file at path; the file is closed again before this returns. kRead: all of
+  // it was read. kMissing: there is no file. kFailed: it exists but could not be opened or read to
+  // its end (locked, no access, not a regular file, a read error part-way). Error() says why.
+  OpenStatus ReadAll(const std::string& path);
 
   // The next line, without its line end; false after the last line.
   bool ReadLine(std::string_view& line);

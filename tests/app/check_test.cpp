@@ -179,7 +179,10 @@ TEST_F(CheckTest, ThePlanIsWhatTheInstallerDoes) {
                                    path = dir.PathOf("fxinstall");
                                    return true;
                                  },
-                                 [&](ChangeMask mask) { masks.push_back(mask); }, &out, &out};
+                                 [&](ChangeMask mask) { masks.push_back(mask); },
+                                 kInstallLockTimeout,
+                                 &out,
+                                 &out};
   RunState state;
   std::string program = "fxinstall";
   std::string package = "P";

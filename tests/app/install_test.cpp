@@ -49,6 +49,7 @@ class InstallTest : public ::testing::Test {
         return true;
       },
       [this](ChangeMask mask) { masks.push_back(mask); },
+      kInstallLockTimeout,
       &out,
       &err,
   };

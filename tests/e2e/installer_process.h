@@ -37,10 +37,12 @@ class InstallerProcess : public ::testing::Test {
     return Wait(Start(args, fileSizeLimit));
   }
 
-  // Starts the installer and returns its process id.
-  pid_t Start(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) {
-    const std::string outPath = io.PathOf("out");
-    const std::string errPath = io.PathOf("err");
+  // Starts the installer and returns its process id. Runs at the same time need each their
+  // own stream: name a different one each.
+  pid_t Start(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0,
+              const std::string& stream = "") {
+    const std::string outPath = io.PathOf("out" + stream);
+    const std::string errPath = io.PathOf("err" + stream);
     const pid_t child = fork();
     if (child == 0) {
       if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr))
@@ -51,28 +53,32 @@ class InstallerProcess : public ::testing::Test {
         setrlimit(RLIMIT_FSIZE, &limit);
       }
       std::vector<char*> argv;
+      for (const std::string& word : launcher) argv.push_back(const_cast<char*>(word.c_str()));
       argv.push_back(const_cast<char*>(program.c_str()));
       for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
       argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
+      execv(argv[0], argv.data());
       _exit(98);
     }
     return child;
   }
 
-  Outcome Wait(pid_t child) {
+  Outcome Wait(pid_t child, const std::string& stream = "") {
     int status = 0;
     waitpid(child, &status, 0);
     Outcome outcome;
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = io.Read("out").value_or("");
-    outcome.err = io.Read("err").value_or("");
+    outcome.out = io.Read("out" + stream).value_or("");
+    outcome.err = io.Read("err" + stream).value_or("");
     return outcome;
   }
 
   test::TempDir dir;    // the app directory
   test::TempDir io;     // the installer's standard output and error
   std::string program;  // the installer's copy that runs
+  // A program that runs the installer, with its arguments before the installer's path (e.g.
+  // one that changes the user); empty: the installer runs itself.
+  std::vector<std::string> launcher;
 };
 
 }  // namespace fx

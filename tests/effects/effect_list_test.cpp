@@ -61,7 +61,7 @@ TEST(LoadEffectList, ReadsSectionsFromTheFile) {
     dir.Write("list.txt", c.bytes);
     EffectList list;
     const LoadResult result = LoadEffectList(list, dir.PathOf("list.txt"));
-    EXPECT_EQ(result.status, OpenStatus::kOpened);
+    EXPECT_EQ(result.status, OpenStatus::kRead);
     EXPECT_EQ(Describe(list), c.sections);
 
     // Saving and loading again gives the same sections; saving that gives the same bytes.

@@ -65,7 +65,7 @@ TEST(ReadPackageTable, FindsTheSectionAndItsKeys) {
     SCOPED_TRACE(c.rule);
     dir.Write("ExEffConfig.ini", c.config);
     const PackageSection section = ReadPackageTable(dir.PathOf("ExEffConfig.ini"), c.package);
-    EXPECT_EQ(section.status, OpenStatus::kOpened);
+    EXPECT_EQ(section.status, OpenStatus::kRead);
     EXPECT_EQ(section.found, c.found);
     EXPECT_EQ(section.table, c.table);
   }

@@ -19,7 +19,7 @@ using test::TempDir;
 
 std::vector<std::string> ReadAllLines(const std::string& path) {
   TextFileReader reader;
-  EXPECT_EQ(reader.Open(path), OpenStatus::kOpened);
+  EXPECT_EQ(reader.ReadAll(path), OpenStatus::kRead);
   std::vector<std::string> lines;
   std::string_view line;
   while (reader.ReadLine(line)) lines.emplace_back(line);
@@ -61,16 +61,17 @@ TEST(TextFileReader, SplitsLinesByTheTextModeRules) {
 TEST(TextFileReader, TellsMissingFromUnreadable) {
   TempDir dir;
   TextFileReader reader;
-  EXPECT_EQ(reader.Open(dir.PathOf("none.txt")), OpenStatus::kMissing);
+  EXPECT_EQ(reader.ReadAll(dir.PathOf("none.txt")), OpenStatus::kMissing);
+  EXPECT_EQ(reader.ReadAll(dir.PathOf("no directory/none.txt")), OpenStatus::kMissing);
 
   std::filesystem::create_directory(dir.Path() / "sub");
-  EXPECT_EQ(reader.Open(dir.PathOf("sub")), OpenStatus::kFailed);
+  EXPECT_EQ(reader.ReadAll(dir.PathOf("sub")), OpenStatus::kFailed);
   EXPECT_FALSE(reader.Error().empty());
 
   dir.Write("held.txt", "a\n");
   test::FileHolder holder(dir.PathOf("held.txt"));
   ASSERT_TRUE(holder.Holding());
-  EXPECT_EQ(reader.Open(dir.PathOf("held.txt")), OpenStatus::kFailed);
+  EXPECT_EQ(reader.ReadAll(dir.PathOf("held.txt")), OpenStatus::kFailed);
   EXPECT_EQ(reader.Error(), "locked by another process");
 }
 
