@@ -40,9 +40,9 @@ int Run(const std::string& packageName, RunState& state, const InstallEnvironmen
         break;
       case platform::LockStatus::kTimedOut:
         state.problems.push_back(
-            "another installation has been running in " + state.appDirectory + " for " +
-            std::to_string(environment.lockTimeout.count() / 1000) +
-            " seconds; nothing was installed: run the setup again once it has finished");
+            "another installation in " + state.appDirectory + " did not finish within " +
+            std::to_string((environment.lockTimeout.count() + 999) / 1000) +
+            " s; nothing was installed: run the setup again once it has finished");
         return kExitPartlyFailed;
       case platform::LockStatus::kFailed:
         state.problems.push_back("cannot lock " + state.appDirectory +

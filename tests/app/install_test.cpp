@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <optional>
 #include <sstream>
+#include <thread>
 
+#include "platform/directory_lock.h"
 #include "support/temp_dir.h"
 
 namespace fx {
@@ -173,6 +177,65 @@ TEST_F(InstallTest, AListThatCannotBeWrittenKeepsItsBitAndTheOthersAreWritten) {
                            ": the file is read-only\n"
                            "fxinstall: cannot write " +
                            dir.PathOf("SceneList.txt") + ": the file is read-only\n");
+}
+
+// The lists are replaced one after the other in table order; a failure at one does not stop
+// the later ones, nor undo the earlier ones.
+TEST_F(InstallTest, AFailureAtTheSecondListLeavesTheFirstReplacedAndTheLaterOnesWritten) {
+  Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\nTextStay=G>a\nScene=G>a\n"},
+         {"TextInEffectList.txt", "+T\n"},
+         {"TextStayEffectList.txt", "+S\n"}});
+  std::filesystem::permissions(dir.Path() / "TextStayEffectList.txt",
+                               std::filesystem::perms::owner_read);
+  EXPECT_EQ(Install("P"), kExitPartlyFailed);
+  ExpectFiles({{"TextInEffectList.txt", "+T\r\n\r\n+G\r\na\r\n\r\n"},
+               {"TextStayEffectList.txt", "+S\n"},
+               {"SceneList.txt", "+G\r\na\r\n\r\n"}});
+  EXPECT_EQ(masks, std::vector<ChangeMask>{0x112});
+  EXPECT_EQ(err.str(), "fxinstall: cannot write " + dir.PathOf("TextStayEffectList.txt") +
+                           ": the file is read-only\n");
+}
+
+// Another installation in the same directory holds the lock from another thread here, as
+// another process would.
+class HeldLock {
+ public:
+  HeldLock(const std::string& directory, std::chrono::milliseconds holdFor) {
+    std::promise<void> taken;
+    std::future<void> ready = taken.get_future();
+    holder_ = std::thread([directory, holdFor, &taken] {
+      platform::DirectoryLock lock;
+      std::string reason;
+      lock.Acquire(directory, std::chrono::milliseconds(0), reason);
+      taken.set_value();
+      std::this_thread::sleep_for(holdFor);
+    });
+    ready.wait();
+  }
+  ~HeldLock() { holder_.join(); }
+
+ private:
+  std::thread holder_;
+};
+
+TEST_F(InstallTest, ARunWaitsForAnotherInTheSameDirectory) {
+  Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\n"}});
+  {
+    HeldLock other(dir.Name(), std::chrono::milliseconds(300));
+    environment.lockTimeout = std::chrono::milliseconds(100);
+    EXPECT_EQ(Install("P"), kExitPartlyFailed);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"ExEffConfig.ini"});
+    EXPECT_TRUE(masks.empty());
+    EXPECT_EQ(err.str(), "fxinstall: another installation in " + dir.Name() +
+                             " did not finish within 1 s; nothing was installed: run the setup "
+                             "again once it has finished\n");
+  }
+  err.str("");
+  HeldLock other(dir.Name(), std::chrono::milliseconds(200));
+  environment.lockTimeout = std::chrono::seconds(10);
+  EXPECT_EQ(Install("P"), kExitDone);
+  ExpectFiles({{"TextInEffectList.txt", "+G\r\na\r\n\r\n"}});
+  EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(InstallTest, AConfigThatCannotBeReadInstallsNothing) {

@@ -153,6 +153,29 @@ expect "stderr names the file and the reason" \
 expect "Tone list untouched" "$(printf '+Old\r\n' | od -An -c | tr -s ' \n' ' ')" "$(bytes ToneList.txt)"
 expect "message" "wParam=0 dwData=0x2 cbData=0 lpData=null sizes=" "$log"
 
+# --- Installations started at the same time take turns, and none loses another's lines.
+new_app concurrent
+for i in 1 2 3 4; do
+  printf '[P%s]\r\nTextIn=Shared>p%s;Own%s>x\r\nDir=MovieTitle\r\n' $i $i $i >>"$app/ExEffConfig.ini"
+done
+pids=()
+for i in 1 2 3 4; do
+  "$here/wine-run.sh" "$arch" "$app/fxinstall.exe" "P$i" >/dev/null 2>"$work/stderr$i" &
+  pids+=($!)
+done
+codes=""
+for pid in "${pids[@]}"; do wait "$pid"; codes+="$? "; done
+expect "every run succeeds" "0 0 0 0 " "$codes"
+expect "no complaint" "" "$(cat "$work"/stderr[1-4])"
+textIn=$(tr -d '\r' <"$app/TextInEffectList.txt")
+for i in 1 2 3 4; do
+  expect "P$i's shared line" 1 "$(grep -cx "p$i" <<<"$textIn")"
+  expect "P$i's own section" 1 "$(grep -cx "+Own$i" <<<"$textIn")"
+  expect "P$i's title" 1 "$(tr -d '\r' <"$app/MovieTitle.txt" | grep -cx "P$i")"
+done
+expect "no temporary files" "ExEffConfig.ini MovieTitle.txt TextInEffectList.txt fxinstall.exe " \
+  "$(listing)"
+
 # --- fxcheck.exe, found next to the installer: tells the plan and changes nothing.
 checker="$(dirname "$installer")/fxcheck.exe"
 if [ -f "$checker" ]; then
