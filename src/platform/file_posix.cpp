@@ -221,7 +221,7 @@ bool FileReplacement::CreateTemporaryFile(std::string& reason, bool& impossible)
       DirectoryOf(target_) + "/" + BaseNameOf(target_) + ".~fx" + std::to_string(getpid()) + "-";
   for (int attempt = 0;; ++attempt) {
     temp_ = prefix + std::to_string(attempt) + ".tmp";
-    const int fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+    const int fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd >= 0) {
       tempFile_.Adopt(fd);
       flock(fd, LOCK_EX | LOCK_NB);

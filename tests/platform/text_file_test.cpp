@@ -198,6 +198,15 @@ TEST(TextFileWriter, KeepsLinksAndPermissions) {
             std::filesystem::perms(0640));
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"link.txt", "real"}));
 }
+
+TEST(TextFileWriter, ANewFileGetsThePermissionsOfAnyNewFile) {
+  TempDir dir;
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(WriteAndRead(dir, {"new\n"}), "new\r\n");
+  EXPECT_EQ(std::filesystem::status(dir.Path() / "out.txt").permissions(),
+            std::filesystem::perms(0666 & ~mask));
+}
 #endif
 
 }  // namespace
