@@ -7,13 +7,15 @@
 
 #include "effects/effect_category.h"
 #include "effects/run_state.h"
+#include "platform/host_window.h"
 
 namespace fx {
 
 // Exit codes of the installer.
 inline constexpr int kExitDone = 0;           // done, or nothing to do
 inline constexpr int kExitStartUpFailed = 1;  // the process could not be started
-inline constexpr int kExitPartlyFailed = 2;   // a file could not be read or written
+inline constexpr int kExitPartlyFailed = 2;   // a file could not be read or written, or the
+                                              // running host editor could not be told
 
 // The one message on standard output: "致命错误: MFC 初始化失败" and LF in code page 936.
 inline constexpr char kStartUpFailedMessage[] =
@@ -24,7 +26,7 @@ inline constexpr char kStartUpFailedMessage[] =
 struct InstallEnvironment {
   std::function<bool()> startUp;
   std::function<bool(std::string& path, std::string& reason)> executablePath;
-  std::function<void(ChangeMask)> notifyHost;
+  std::function<platform::SendOutcome(ChangeMask)> notifyHost;
   std::ostream* out;  // standard output: only the start-up failure message
   std::ostream* err;  // one line per problem, naming the file and the reason
 
@@ -40,7 +42,8 @@ std::string AppDirectoryOf(const std::string& executablePath);
 //   read and its entries merged; every category list that holds a section written back in
 //   table order with its change bit, then the title list with 0x20; the host notified of a
 //   non-zero mask after every file is closed.
-// Returns 0, or 2 when a file could not be read or written (each problem one line on err).
+// Returns 0, or 2 when a file could not be read or written or a running host editor did not
+// take the message (each problem one line on err).
 int InstallEffects(int argc, char** argv, RunState& state, const InstallEnvironment& environment);
 
 }  // namespace fx

@@ -179,7 +179,11 @@ TEST_F(CheckTest, ThePlanIsWhatTheInstallerDoes) {
                                    path = dir.PathOf("fxinstall");
                                    return true;
                                  },
-                                 [&](ChangeMask mask) { masks.push_back(mask); }, &out, &out};
+                                 [&](ChangeMask mask) {
+                                   masks.push_back(mask);
+                                   return platform::SendOutcome{platform::Delivery::kDelivered};
+                                 },
+                                 &out, &out};
   RunState state;
   std::string program = "fxinstall";
   std::string package = "P";
