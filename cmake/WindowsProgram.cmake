@@ -4,10 +4,11 @@
 #
 #   fx_windows_program(TARGET "Description shown in the file's properties")
 #
+# The description goes into XML and a resource script as it is: no double quotes, no < or &.
 # Does nothing when the target system is not Windows. Needs enable_language(RC).
 
-# Windows 7 (6.1): the oldest Windows whose API the programs and their static run-time use
-# (GetTickCount64 is Windows Vista's). _WIN32_WINNT keeps newer API out of the headers.
+# Windows 7 (6.1): the oldest Windows the programs are built and declared for; the static
+# run-time alone needs Vista (GetTickCount64). _WIN32_WINNT keeps newer API out of the headers.
 set(FX_WINDOWS_MIN_MAJOR 6)
 set(FX_WINDOWS_MIN_MINOR 1)
 if(WIN32)
@@ -42,7 +43,7 @@ function(fx_windows_program target description)
     -Wl,--minor-subsystem-version,${FX_WINDOWS_MIN_MINOR}
     -Wl,--major-os-version,${FX_WINDOWS_MIN_MAJOR}
     -Wl,--minor-os-version,${FX_WINDOWS_MIN_MINOR}
-    # What ships carries no symbols or debug data (1.5 MB of it from the static run-time).
+    # What ships carries no symbols or debug data (over 1 MB, mostly the static run-time's).
     $<$<CONFIG:Release,MinSizeRel>:-s>)
 
   install(TARGETS ${target} RUNTIME DESTINATION .)
