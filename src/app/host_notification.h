@@ -2,6 +2,7 @@
 #pragma once
 
 #include "effects/effect_category.h"
+#include "platform/host_window.h"
 
 namespace fx {
 
@@ -9,7 +10,8 @@ namespace fx {
 inline constexpr char HostWindowTitle[] = "Vaskel";
 
 // Sends mask to the host editor's main window as the dwData of a WM_COPYDATA message without
-// payload. Nothing happens when the host editor is not running.
-void NotifyHost(ChangeMask mask);
+// payload, waiting up to a minute for an editor that is busy, and says what became of it:
+// kNoWindow when the host editor is not running.
+platform::SendOutcome NotifyHost(ChangeMask mask);
 
 }  // namespace fx

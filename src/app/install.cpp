@@ -22,6 +22,25 @@ std::string AppDirectoryOf(const std::string& executablePath) {
 
 namespace {
 
+// The line for a host editor that is running but was not told, or nothing.
+std::string HostProblem(const platform::SendOutcome& outcome) {
+  const std::string editor = std::string("the host editor (window \"") + HostWindowTitle + "\")";
+  const std::string advice = "; restart the editor to see the new effects";
+  switch (outcome.delivery) {
+    case platform::Delivery::kDelivered:
+    case platform::Delivery::kNoWindow:
+      return "";
+    case platform::Delivery::kTimedOut:
+      return editor + " did not answer in time and was not told which lists changed" + advice;
+    case platform::Delivery::kWindowClosed:
+      return editor + " closed before it was told which lists changed" + advice;
+    case platform::Delivery::kRefused:
+      return editor + " could not be told which lists changed (Windows error " +
+             std::to_string(outcome.systemError) + ")" + advice;
+  }
+  return "";
+}
+
 int Run(const std::string& packageName, RunState& state, const InstallEnvironment& environment) {
   std::string executable;
   std::string reason;
@@ -55,7 +74,10 @@ int Run(const std::string& packageName, RunState& state, const InstallEnvironmen
     ReadPackageSection(state, packageName);
     mask = WriteBack(state);
   }
-  if (mask != 0) environment.notifyHost(mask);
+  if (mask != 0) {
+    const std::string problem = HostProblem(environment.notifyHost(mask));
+    if (!problem.empty()) state.problems.push_back(problem);
+  }
   return state.problems.empty() ? kExitDone : kExitPartlyFailed;
 }
 

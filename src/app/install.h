@@ -8,13 +8,15 @@
 
 #include "effects/effect_category.h"
 #include "effects/run_state.h"
+#include "platform/host_window.h"
 
 namespace fx {
 
 // Exit codes of the installer.
 inline constexpr int kExitDone = 0;           // done, or nothing to do
 inline constexpr int kExitStartUpFailed = 1;  // the process could not be started
-inline constexpr int kExitPartlyFailed = 2;   // a file could not be read or written
+inline constexpr int kExitPartlyFailed = 2;   // a file could not be read or written, or the
+                                              // running host editor could not be told
 
 // The one message on standard output: "致命错误: MFC 初始化失败" and LF in code page 936.
 inline constexpr char kStartUpFailedMessage[] =
@@ -25,7 +27,7 @@ inline constexpr char kStartUpFailedMessage[] =
 struct InstallEnvironment {
   std::function<bool()> startUp;
   std::function<bool(std::string& path, std::string& reason)> executablePath;
-  std::function<void(ChangeMask)> notifyHost;
+  std::function<platform::SendOutcome(ChangeMask)> notifyHost;
   // How long a run waits for another installation in the same directory to finish.
   std::chrono::milliseconds lockTimeout;
   std::ostream* out;  // standard output: only the start-up failure message
@@ -48,7 +50,8 @@ inline constexpr std::chrono::seconds kInstallLockTimeout{60};
 //   list that holds a section written back in table order with its change bit, then the title list
 //   with 0x20; the host notified of a non-zero mask after every file is closed and the lock
 //   released.
-// Returns 0, or 2 when a file could not be read or written (each problem one line on err).
+// Returns 0, or 2 when a file could not be read or written, another run held the directory
+// too long, or a running host editor did not take the message (each problem one line on err).
 int InstallEffects(int argc, char** argv, RunState& state, const InstallEnvironment& environment);
 
 }  // namespace fx

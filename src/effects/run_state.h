@@ -31,7 +31,8 @@ struct RunState {
 
   TitleList titleList;
 
-  // One line for each file that could not be read or written: the file and the reason.
+  // One line for each file that could not be read or written (the file and the reason), and
+  // one for a running host editor that was not told.
   std::vector<std::string> problems;
 
   // The full path of a file in the app directory.

@@ -3,6 +3,8 @@
 namespace fx::platform {
 
 // No window system that the host editor could run in: there is nobody to tell.
-void SendDataToWindow(const std::string&, std::uint32_t) {}
+SendOutcome SendDataToWindow(const std::string&, std::uint32_t) {
+  return {Delivery::kNoWindow};
+}
 
 }  // namespace fx::platform

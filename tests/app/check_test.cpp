@@ -179,7 +179,10 @@ TEST_F(CheckTest, ThePlanIsWhatTheInstallerDoes) {
                                    path = dir.PathOf("fxinstall");
                                    return true;
                                  },
-                                 [&](ChangeMask mask) { masks.push_back(mask); },
+                                 [&](ChangeMask mask) {
+                                   masks.push_back(mask);
+                                   return platform::SendOutcome{platform::Delivery::kDelivered};
+                                 },
                                  kInstallLockTimeout,
                                  &out,
                                  &out};

@@ -19,7 +19,7 @@ namespace {
 using Files = std::map<std::string, std::optional<std::string>>;  // nullopt: no such file
 
 // Runs whole installations in-process on a temporary app directory, with the host editor
-// replaced by a recorder of the masks it would receive.
+// replaced by a recorder of the masks it would receive, which answers with hostOutcome.
 class InstallTest : public ::testing::Test {
  protected:
   int Run(std::vector<std::string> args) {
@@ -44,6 +44,7 @@ class InstallTest : public ::testing::Test {
 
   test::TempDir dir;
   std::vector<ChangeMask> masks;
+  platform::SendOutcome hostOutcome{platform::Delivery::kDelivered};
   std::ostringstream out;
   std::ostringstream err;
   InstallEnvironment environment{
@@ -52,7 +53,10 @@ class InstallTest : public ::testing::Test {
         path = dir.PathOf("fxinstall");
         return true;
       },
-      [this](ChangeMask mask) { masks.push_back(mask); },
+      [this](ChangeMask mask) {
+        masks.push_back(mask);
+        return hostOutcome;
+      },
       kInstallLockTimeout,
       &out,
       &err,
@@ -263,9 +267,61 @@ TEST_F(InstallTest, NoExecutablePathTouchesNothing) {
             "installed\n");
 }
 
+TEST_F(InstallTest, ARunningHostEditorThatWasNotToldIsReported) {
+  using platform::Delivery;
+  const std::string editor = "fxinstall: the host editor (window \"Vaskel\") ";
+  const std::string advice = "; restart the editor to see the new effects\n";
+  struct Case {
+    platform::SendOutcome outcome;
+    int exitCode;
+    std::string err;
+  } cases[] = {
+      {{Delivery::kDelivered}, kExitDone, ""},
+      {{Delivery::kNoWindow}, kExitDone, ""},
+      {{Delivery::kTimedOut},
+       kExitPartlyFailed,
+       editor + "did not answer in time and was not told which lists changed" + advice},
+      {{Delivery::kWindowClosed},
+       kExitPartlyFailed,
+       editor + "closed before it was told which lists changed" + advice},
+      {{Delivery::kRefused, 5},
+       kExitPartlyFailed,
+       editor + "could not be told which lists changed (Windows error 5)" + advice},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.err);
+    for (const std::string& name : dir.List()) std::filesystem::remove(dir.Path() / name);
+    masks.clear();
+    err.str("");
+    hostOutcome = c.outcome;
+    Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\n"}});
+    EXPECT_EQ(Install("P"), c.exitCode);
+    // The lists are complete before the host is told, whatever becomes of the message.
+    ExpectFiles({{"TextInEffectList.txt", "+G\r\na\r\n\r\n"}});
+    EXPECT_EQ(masks, std::vector<ChangeMask>{0x2});
+    EXPECT_EQ(err.str(), c.err);
+    EXPECT_EQ(out.str(), "");
+  }
+}
+
+TEST_F(InstallTest, AHostEditorNotToldIsReportedAfterTheFilesProblems) {
+  Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\nTone=G>a\n"}, {"ToneList.txt", "+Old\n"}});
+  hostOutcome = {platform::Delivery::kTimedOut};
+  {
+    test::FileHolder holder(dir.PathOf("ToneList.txt"));
+    EXPECT_EQ(Install("P"), kExitPartlyFailed);
+  }
+  EXPECT_EQ(masks, std::vector<ChangeMask>{0x2});
+  EXPECT_EQ(err.str(), "fxinstall: cannot read " + dir.PathOf("ToneList.txt") +
+                           ": locked by another process; it is left unchanged\n"
+                           "fxinstall: the host editor (window \"Vaskel\") did not answer in "
+                           "time and was not told which lists changed; restart the editor to see "
+                           "the new effects\n");
+}
+
 TEST_F(InstallTest, AnUnexpectedErrorEndsTheRunWithOneLine) {
   Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\n"}});
-  environment.notifyHost = [](ChangeMask) { throw std::bad_alloc(); };
+  environment.notifyHost = [](ChangeMask) -> platform::SendOutcome { throw std::bad_alloc(); };
   EXPECT_EQ(Install("P"), kExitPartlyFailed);
   ExpectFiles({{"TextInEffectList.txt", "+G\r\na\r\n\r\n"}});
   EXPECT_EQ(err.str(), "fxinstall: stopped by an unexpected error: std::bad_alloc\n");

@@ -1,10 +1,12 @@
 // A stand-in for the host editor and for other Windows processes, for the tests under Wine.
 //
-//   fxhost_stub receive LOG READY STOP [FILE...]
+//   fxhost_stub receive [--busy=MS | --hung] LOG READY STOP [FILE...]
 //     Opens a top-level window titled "Vaskel". Every WM_COPYDATA it receives appends one line
 //     to LOG: "wParam=W dwData=0xD cbData=C lpData=null|set sizes=N,N,..." where the sizes are
 //     those of the FILEs at that moment (-1 when missing), to show what was complete when the
-//     message arrived.
+//     message arrived. With --busy it takes no message for the first MS milliseconds, as an
+//     editor loading a project; with --hung it never takes one, and exits at STOP with its
+//     window.
 //   fxhost_stub hold FILE READY STOP
 //     Holds FILE open without sharing, as a host editor or scanner might.
 //
@@ -58,6 +60,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return TRUE;
 }
 
+int WaitForStopWithoutMessages(const char* stop) {
+  while (!Exists(stop)) Sleep(20);
+  return 0;
+}
+
 int WaitForStop(const char* stop) {
   MSG message;
   for (;;) {
@@ -75,8 +82,22 @@ int WaitForStop(const char* stop) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "receive" && argc >= 5) {
-    gLog = argv[2];
-    for (int i = 5; i < argc; ++i) gFiles.push_back(argv[i]);
+    int next = 2;
+    DWORD busyMilliseconds = 0;
+    bool hung = false;
+    const std::string option = argv[next];
+    if (option.rfind("--busy=", 0) == 0) {
+      busyMilliseconds = std::stoul(option.substr(7));
+      ++next;
+    } else if (option == "--hung") {
+      hung = true;
+      ++next;
+    }
+    if (argc < next + 3) return 2;
+    gLog = argv[next];
+    const char* ready = argv[next + 1];
+    const char* stop = argv[next + 2];
+    for (int i = next + 3; i < argc; ++i) gFiles.push_back(argv[i]);
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -85,8 +106,10 @@ int main(int argc, char** argv) {
     const HWND window = CreateWindowA("FxHostStub", "Vaskel", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                       nullptr, nullptr, windowClass.hInstance, nullptr);
     if (window == nullptr) return 3;
-    Touch(argv[3]);
-    return WaitForStop(argv[4]);
+    Touch(ready);
+    if (hung) return WaitForStopWithoutMessages(stop);
+    Sleep(busyMilliseconds);
+    return WaitForStop(stop);
   }
   if (mode == "hold" && argc == 5) {
     const HANDLE handle = CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -96,7 +119,9 @@ int main(int argc, char** argv) {
     CloseHandle(handle);
     return result;
   }
-  std::fputs("usage: fxhost_stub receive LOG READY STOP [FILE...] | hold FILE READY STOP\n",
-             stderr);
+  std::fputs(
+      "usage: fxhost_stub receive [--busy=MS | --hung] LOG READY STOP [FILE...]"
+      " | hold FILE READY STOP\n",
+      stderr);
   return 2;
 }

@@ -43,10 +43,12 @@ wait_for() {
 # The stub is given Windows paths for its READY and STOP files: Z: is the root of the Unix tree.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-start_receiver() {
+start_receiver() {  # start_receiver [--busy=MS | --hung] [FILE...]: see fxhost_stub.cpp
+  local options=()
+  case "${1:-}" in --*) options=("$1"); shift ;; esac
   rm -f "$work/ready-win" "$work/stop-receive-win" "$app/../receiver.log"
-  (cd "$app" && "$here/wine-run.sh" "$receiverArch" "$receiverStub" receive ..\\receiver.log \
-      "$(winpath "$work/ready-win")" "$(winpath "$work/stop-receive-win")" "$@" \
+  (cd "$app" && "$here/wine-run.sh" "$receiverArch" "$receiverStub" receive "${options[@]}" \
+      ..\\receiver.log "$(winpath "$work/ready-win")" "$(winpath "$work/stop-receive-win")" "$@" \
       >/dev/null 2>&1) &
   receiverPid=$!
   wait_for "$work/ready-win"
@@ -72,8 +74,23 @@ release() {
 }
 
 install() {  # install ARGS...: runs the installer in the app directory
-  "$here/wine-run.sh" "$arch" "$app/fxinstall.exe" "$@" >"$work/stdout" 2>"$work/stderr"
+  start_install "$@"
+  finish_install
+}
+
+# The same in two steps, with something done while the installer runs. A run that takes more
+# than two minutes is stopped, so that a hanging installer fails the tests instead of hanging.
+start_install() {
+  installStart=$(date +%s%N)
+  timeout 120 "$here/wine-run.sh" "$arch" "$app/fxinstall.exe" "$@" >"$work/stdout" \
+    2>"$work/stderr" &
+  installerPid=$!
+}
+
+finish_install() {
+  wait "$installerPid"
   status=$?
+  elapsed=$((($(date +%s%N) - installStart) / 1000000))  # milliseconds
   stdout=$(cat "$work/stdout")
   stderr=$(tr -d '\r' <"$work/stderr")  # Windows ends lines on stderr with CR LF
 }
@@ -175,6 +192,51 @@ for i in 1 2 3 4; do
 done
 expect "no temporary files" "ExEffConfig.ini MovieTitle.txt TextInEffectList.txt fxinstall.exe " \
   "$(listing)"
+
+# --- A host editor that takes no message for 8 seconds (busy loading a project, say) is waited
+# for, and receives the mask.
+new_app busy
+printf '[P]\r\nTextIn=G>a\r\n' >"$app/ExEffConfig.ini"
+start_receiver --busy=8000 TextInEffectList.txt
+install P
+stop_receiver
+expect "exit code" 0 "$status"
+expect "stderr" "" "$stderr"
+expect "message" "wParam=0 dwData=0x2 cbData=0 lpData=null sizes=$(size TextInEffectList.txt)" "$log"
+echo "busy host editor: the installer ran ${elapsed} ms"
+
+# --- A host editor that never takes the message does not hold the installer up for longer than
+# the wait (shortened here by its test hook): the lists are written, and it is reported.
+notTold="the host editor (window \"Vaskel\")"
+advice="; restart the editor to see the new effects"
+new_app hung
+printf '[P]\r\nTextIn=G>a\r\n' >"$app/ExEffConfig.ini"
+start_receiver --hung
+FXINSTALL_HOST_WAIT_MS=3000 install P
+stop_receiver
+expect "exit code" 2 "$status"
+expect "stdout" "" "$stdout"
+expect "stderr" "fxinstall: $notTold did not answer in time and was not told which lists changed$advice" \
+  "$stderr"
+expect "TextIn list" "$(printf '+G\r\na\r\n\r\n' | od -An -c | tr -s ' \n' ' ')" \
+  "$(bytes TextInEffectList.txt)"
+expect "waited for the host editor, then stopped" "yes" \
+  "$([ "$elapsed" -ge 3000 ] && [ "$elapsed" -lt 20000 ] && echo yes || echo "no: ${elapsed} ms")"
+echo "hung host editor, a wait of 3000 ms: the installer ran ${elapsed} ms"
+
+# --- The host editor's window closes while the installer waits for it: reported at once, not
+# after the whole wait of a minute.
+new_app closed
+printf '[P]\r\nTextIn=G>a\r\n' >"$app/ExEffConfig.ini"
+start_receiver --hung
+start_install P
+sleep 3
+stop_receiver
+finish_install
+expect "exit code" 2 "$status"
+expect "stderr" "fxinstall: $notTold closed before it was told which lists changed$advice" "$stderr"
+expect "stopped waiting when the window closed" "yes" \
+  "$([ "$elapsed" -lt 30000 ] && echo yes || echo "no: ${elapsed} ms")"
 
 # --- fxcheck.exe, found next to the installer: tells the plan and changes nothing.
 checker="$(dirname "$installer")/fxcheck.exe"
