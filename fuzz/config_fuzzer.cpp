@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "effects/effect_list.h"
-#include "effects/run_state.h"
+#include "effects/host_lists.h"
 #include "fuzz_support.h"
 #include "package/package_section.h"
 
@@ -21,11 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string package(input.substr(0, lf));
   fuzz::WriteScratchFile("ExEffConfig.ini", input.substr(lf + 1));
 
-  RunState state;
-  state.appDirectory = fuzz::ScratchDirectory();
-  ReadPackageSection(state, package);
-  FX_FUZZ_CHECK(state.problems.empty());
-  for (const EffectList& list : state.lists) {
+  const PackageSection section =
+      ReadPackageSection(fuzz::ScratchDirectory() + "/ExEffConfig.ini", package);
+  FX_FUZZ_CHECK(section.status == platform::OpenStatus::kRead);
+  HostLists lists;
+  DispatchPackageSection(section, package, fuzz::ScratchDirectory(), lists);
+  for (const CategoryList& category : lists.categories) {
+    FX_FUZZ_CHECK(!category.Unreadable());
+    const EffectList& list = category.list;
     if (list.sections.empty()) continue;
     const std::string path = fuzz::ScratchDirectory() + "/list.txt";
     FX_FUZZ_CHECK(SaveEffectList(list, path).ok);

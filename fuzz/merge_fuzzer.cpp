@@ -1,7 +1,7 @@
 // Any entries into any list: merging keeps every line that was there, in place, except named
 // lines overwritten by a line of the same name; sections are never removed or moved, new ones
-// come at the end; and a list that answers from its lookup tables ends exactly like one that
-// is scanned.
+// come at the end; and merging through the lookup tables ends exactly like the scanning
+// oracle.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,21 +13,7 @@
 #include "effects/merge_index.h"
 #include "fuzz_support.h"
 #include "package/split.h"
-
-namespace {
-
-using Snapshot = std::vector<std::pair<std::string, std::vector<std::string>>>;
-
-Snapshot Take(const fx::EffectList& list) {
-  Snapshot snapshot;
-  for (const fx::EffectSection& section : list.sections) {
-    snapshot.emplace_back(std::string(section.name),
-                          std::vector<std::string>(section.lines.begin(), section.lines.end()));
-  }
-  return snapshot;
-}
-
-}  // namespace
+#include "support/merge_oracle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace fx;
@@ -39,25 +25,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   SplitByDelimiter(input.substr(0, lf), ";", entries);
   const std::string path = fuzz::WriteScratchFile("list.txt", input.substr(lf + 1));
 
-  EffectList scanned;
-  EffectList indexed;
-  LoadEffectList(scanned, path);
-  LoadEffectList(indexed, path);
-  const Snapshot before = Take(scanned);
-  // The indexed list builds its tables at its first merge.
-  indexed.index = std::make_unique<MergeIndex>();
-  indexed.index->merges = kIndexAfterMerges - 1;
-  for (std::uint32_t i = 0; i < indexed.sections.size(); ++i) {
-    indexed.index->mergesIntoSection[i] = kIndexAfterMerges - 1;
-  }
+  // The tables answer from the first entry here, so that they are checked on every input.
+  EffectList list;
+  list.indexAfterMerges = 0;
+  LoadEffectList(list, path);
+  const test::SectionTexts before = test::TextsOf(list);
+  test::SectionTexts scanned = before;
 
   for (const std::string& entry : entries) {
     const ParsedEntry parsed = ParseEffectEntry(entry);
-    const MergeOutcome outcome = MergeEffectEntry(scanned, parsed.group, parsed.name, parsed.line);
-    FX_FUZZ_CHECK(MergeEffectEntry(indexed, parsed.group, parsed.name, parsed.line) == outcome);
+    const MergeOutcome outcome = test::ScanMerge(scanned, parsed.group, parsed.name, parsed.line);
+    FX_FUZZ_CHECK(MergeEffectEntry(list, parsed.group, parsed.name, parsed.line).outcome ==
+                  outcome);
   }
-  const Snapshot after = Take(scanned);
-  FX_FUZZ_CHECK(Take(indexed) == after);
+  const test::SectionTexts after = test::TextsOf(list);
+  FX_FUZZ_CHECK(scanned == after);
 
   FX_FUZZ_CHECK(after.size() >= before.size());
   for (std::size_t i = 0; i < before.size(); ++i) {

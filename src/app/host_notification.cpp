@@ -3,7 +3,7 @@
 namespace fx {
 
 platform::SendOutcome NotifyHost(ChangeMask mask) {
-  return platform::SendDataToWindow(HostWindowTitle, mask);
+  return platform::SendDataToWindow(kHostWindowTitle, mask);
 }
 
 }  // namespace fx

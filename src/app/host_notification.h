@@ -7,7 +7,7 @@
 namespace fx {
 
 // The title of the host editor's main window.
-inline constexpr char HostWindowTitle[] = "Vaskel";
+inline constexpr char kHostWindowTitle[] = "Vaskel";
 
 // Sends mask to the host editor's main window as the dwData of a WM_COPYDATA message without
 // payload, waiting up to a minute for an editor that is busy, and says what became of it:

@@ -2,12 +2,16 @@
 
 #include <exception>
 #include <iostream>
+#include <vector>
 
 #include "app/host_notification.h"
+#include "app/problems.h"
 #include "app/write_back.h"
 #include "common/narrow_string.h"
+#include "effects/host_lists.h"
 #include "package/package_section.h"
 #include "platform/directory_lock.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "platform/stray_files.h"
 
@@ -20,65 +24,75 @@ std::string AppDirectoryOf(const std::string& executablePath) {
   return directory;
 }
 
-namespace {
-
-// The line for a host editor that is running but was not told, or nothing.
-std::string HostProblem(const platform::SendOutcome& outcome) {
-  const std::string editor = std::string("the host editor (window \"") + HostWindowTitle + "\")";
-  const std::string advice = "; restart the editor to see the new effects";
-  switch (outcome.delivery) {
-    case platform::Delivery::kDelivered:
-    case platform::Delivery::kNoWindow:
-      return "";
-    case platform::Delivery::kTimedOut:
-      return editor + " did not answer in time and was not told which lists changed" + advice;
-    case platform::Delivery::kWindowClosed:
-      return editor + " closed before it was told which lists changed" + advice;
-    case platform::Delivery::kRefused:
-      return editor + " could not be told which lists changed (Windows error " +
-             std::to_string(outcome.systemError) + ")" + advice;
-  }
-  return "";
+bool FindAppDirectory(const ExecutablePathQuery& executablePath, std::string& directory,
+                      std::string& reason) {
+  std::string executable;
+  if (!executablePath(executable, reason)) return false;
+  directory = AppDirectoryOf(executable);
+  return true;
 }
 
-int Run(const std::string& packageName, RunState& state, const InstallEnvironment& environment) {
-  std::string executable;
+namespace {
+
+std::vector<std::string> PathsIn(const std::string& directory,
+                                 const std::vector<std::string>& names) {
+  std::vector<std::string> paths;
+  for (const std::string& name : names) paths.push_back(platform::PathIn(directory, name));
+  return paths;
+}
+
+// Everything between the lock taken and released: read, merge, write back. The mask of the
+// files whose write was attempted.
+ChangeMask InstallLocked(const std::string& packageName, const std::string& directory,
+                         std::vector<std::string>& problems) {
+  platform::CleanUpInterruptedReplacements(PathsIn(directory, WritableFileNames()));
+  const std::string config = platform::PathIn(directory, kPackageConfigFile);
+  const PackageSection section = ReadPackageSection(config, packageName);
+  if (section.status == platform::OpenStatus::kFailed) {
+    problems.push_back(problem::CannotRead(config, section.reason, problem::kNothingInstalled));
+    return 0;
+  }
+  HostLists lists;
+  DispatchPackageSection(section, packageName, directory, lists);
+  for (std::string& line : problem::FilesLeftUnread(lists, directory)) {
+    problems.push_back(std::move(line));
+  }
+  WriteBackResult written = WriteBack(lists, directory);
+  problems.insert(problems.end(), written.failures.begin(), written.failures.end());
+  return written.mask;
+}
+
+int Run(const std::string& packageName, const InstallEnvironment& environment,
+        std::vector<std::string>& problems) {
+  std::string directory;
   std::string reason;
-  if (!environment.executablePath(executable, reason)) {
-    state.problems.push_back("cannot find the program's own directory: " + reason +
-                             "; nothing was installed");
+  if (!FindAppDirectory(environment.executablePath, directory, reason)) {
+    problems.push_back(problem::NoAppDirectory(reason));
     return kExitPartlyFailed;
   }
-  state.appDirectory = AppDirectoryOf(executable);
 
   ChangeMask mask = 0;
   {
     platform::DirectoryLock lock;
-    switch (lock.Acquire(state.appDirectory, environment.lockTimeout, reason)) {
+    switch (lock.Acquire(directory, environment.lockTimeout, reason)) {
       case platform::LockStatus::kAcquired:
+        mask = InstallLocked(packageName, directory, problems);
         break;
       case platform::LockStatus::kTimedOut:
-        state.problems.push_back(
-            "another installation in " + state.appDirectory + " did not finish within " +
-            std::to_string((environment.lockTimeout.count() + 999) / 1000) +
-            " s; nothing was installed: run the setup again once it has finished");
+        problems.push_back(problem::OtherInstallationRunning(directory, environment.lockTimeout));
         return kExitPartlyFailed;
       case platform::LockStatus::kFailed:
-        state.problems.push_back("cannot lock " + state.appDirectory +
-                                 " against other "
-                                 "installations: " +
-                                 reason + "; nothing was installed");
+        problems.push_back(problem::CannotLock(directory, reason));
         return kExitPartlyFailed;
     }
-    platform::CleanUpInterruptedReplacements(WritableFilePaths(state));
-    ReadPackageSection(state, packageName);
-    mask = WriteBack(state);
   }
+
+  // Every file is closed and the lock released: the next run need not wait for the editor.
   if (mask != 0) {
-    const std::string problem = HostProblem(environment.notifyHost(mask));
-    if (!problem.empty()) state.problems.push_back(problem);
+    const std::string notTold = problem::HostNotTold(environment.notifyHost(mask));
+    if (!notTold.empty()) problems.push_back(notTold);
   }
-  return state.problems.empty() ? kExitDone : kExitPartlyFailed;
+  return problems.empty() ? kExitDone : kExitPartlyFailed;
 }
 
 }  // namespace
@@ -88,7 +102,7 @@ InstallEnvironment InstallEnvironment::Real() {
           &std::cerr};
 }
 
-int InstallEffects(int argc, char** argv, RunState& state, const InstallEnvironment& environment) {
+int InstallEffects(int argc, char** argv, const InstallEnvironment& environment) {
   if (!environment.startUp()) {
     *environment.out << kStartUpFailedMessage << std::flush;
     return kExitStartUpFailed;
@@ -96,17 +110,16 @@ int InstallEffects(int argc, char** argv, RunState& state, const InstallEnvironm
   if (argc < 2 || argv[1][0] == '\0') return kExitDone;
   const std::string packageName = argv[1];
 
+  std::vector<std::string> problems;
   int exitCode = kExitPartlyFailed;
   try {
-    exitCode = Run(packageName, state, environment);
+    exitCode = Run(packageName, environment, problems);
   } catch (const std::exception& error) {
     // Out of memory, or anything else that the run did not foresee: whatever was written by
     // then is complete, since every file is replaced as a whole.
-    state.problems.push_back(std::string("stopped by an unexpected error: ") + error.what());
+    problems.push_back(problem::Unexpected(error.what()));
   }
-  for (const std::string& problem : state.problems) {
-    *environment.err << "fxinstall: " << problem << '\n';
-  }
+  for (const std::string& line : problems) *environment.err << "fxinstall: " << line << '\n';
   environment.err->flush();
   return exitCode;
 }

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "effects/effect_category.h"
-#include "effects/run_state.h"
 #include "platform/host_window.h"
 
 namespace fx {
@@ -22,11 +21,13 @@ inline constexpr int kExitPartlyFailed = 2;   // a file could not be read or wri
 inline constexpr char kStartUpFailedMessage[] =
     "\xD6\xC2\xC3\xFC\xB4\xED\xCE\xF3: MFC \xB3\xF5\xCA\xBC\xBB\xAF\xCA\xA7\xB0\xDC\n";
 
+using ExecutablePathQuery = std::function<bool(std::string& path, std::string& reason)>;
+
 // What the run needs of the world outside its files. The defaults are the real ones; tests
 // replace them.
 struct InstallEnvironment {
   std::function<bool()> startUp;
-  std::function<bool(std::string& path, std::string& reason)> executablePath;
+  ExecutablePathQuery executablePath;
   std::function<platform::SendOutcome(ChangeMask)> notifyHost;
   // How long a run waits for another installation in the same directory to finish.
   std::chrono::milliseconds lockTimeout;
@@ -38,6 +39,11 @@ struct InstallEnvironment {
 
 // The app directory of an executable: everything before the last path separator, trimmed.
 std::string AppDirectoryOf(const std::string& executablePath);
+
+// The app directory of the running program, asked of executablePath (the system's, or a
+// test's). False, with reason, when the system cannot say where the program is.
+bool FindAppDirectory(const ExecutablePathQuery& executablePath, std::string& directory,
+                      std::string& reason);
 
 // How long a run waits by default for another one in its directory.
 inline constexpr std::chrono::seconds kInstallLockTimeout{60};
@@ -52,6 +58,6 @@ inline constexpr std::chrono::seconds kInstallLockTimeout{60};
 //   released.
 // Returns 0, or 2 when a file could not be read or written, another run held the directory
 // too long, or a running host editor did not take the message (each problem one line on err).
-int InstallEffects(int argc, char** argv, RunState& state, const InstallEnvironment& environment);
+int InstallEffects(int argc, char** argv, const InstallEnvironment& environment);
 
 }  // namespace fx

@@ -1,43 +1,41 @@
 #include "app/write_back.h"
 
+#include "app/problems.h"
 #include "effects/effect_list.h"
 #include "effects/title_list.h"
+#include "platform/file.h"
 
 namespace fx {
 
-std::vector<PlannedWrite> PlanWriteBack(const RunState& state) {
+std::vector<PlannedWrite> PlanWriteBack(const HostLists& lists) {
   std::vector<PlannedWrite> plan;
   for (const EffectCategory& category : kEffectCategories) {
-    if (!state.lists[category.row].sections.empty()) {
+    if (!lists.categories[category.row].list.sections.empty()) {
       plan.push_back({std::string(category.listFile), category.changeBit, &category});
     }
   }
-  if (!state.titleList.lines.empty()) plan.push_back({kTitleListFile, kTitleListBit, nullptr});
+  if (!lists.titles.lines.empty()) plan.push_back({kTitleListFile, kTitleListBit, nullptr});
   return plan;
 }
 
-std::vector<std::string> WritableFilePaths(const RunState& state) {
-  std::vector<std::string> paths;
-  for (const EffectCategory& category : kEffectCategories) {
-    paths.push_back(state.PathOf(category.listFile));
-  }
-  paths.push_back(state.PathOf(kTitleListFile));
-  return paths;
+std::vector<std::string> WritableFileNames() {
+  std::vector<std::string> names;
+  for (const EffectCategory& category : kEffectCategories) names.emplace_back(category.listFile);
+  names.emplace_back(kTitleListFile);
+  return names;
 }
 
-ChangeMask WriteBack(RunState& state) {
-  ChangeMask mask = 0;
-  for (const PlannedWrite& write : PlanWriteBack(state)) {
-    const SaveResult saved = write.category ? SaveEffectList(state.lists[write.category->row],
-                                                             state.PathOf(write.fileName))
-                                            : SaveTitleList(state);
-    if (!saved.ok) {
-      state.problems.push_back("cannot write " + state.PathOf(write.fileName) + ": " +
-                               saved.reason);
-    }
-    mask |= write.bit;
+WriteBackResult WriteBack(const HostLists& lists, const std::string& directory) {
+  WriteBackResult result;
+  for (const PlannedWrite& write : PlanWriteBack(lists)) {
+    const std::string path = platform::PathIn(directory, write.fileName);
+    const SaveResult saved = write.category
+                                 ? SaveEffectList(lists.categories[write.category->row].list, path)
+                                 : SaveTitleList(lists.titles, path);
+    if (!saved.ok) result.failures.push_back(problem::CannotWrite(path, saved.reason));
+    result.mask |= write.bit;
   }
-  return mask;
+  return result;
 }
 
 }  // namespace fx

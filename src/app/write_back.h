@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "effects/effect_category.h"
-#include "effects/run_state.h"
+#include "effects/host_lists.h"
 
 namespace fx {
 
@@ -17,13 +17,18 @@ struct PlannedWrite {
 
 // Every category list that holds a section, in table order, then the title list if it holds a
 // line.
-std::vector<PlannedWrite> PlanWriteBack(const RunState& state);
+std::vector<PlannedWrite> PlanWriteBack(const HostLists& lists);
 
-// The path of every file that a run may write: the seven lists and the title list.
-std::vector<std::string> WritableFilePaths(const RunState& state);
+// The name of every file that a run may write: the seven lists and the title list.
+std::vector<std::string> WritableFileNames();
 
-// Writes the planned files and returns the mask of those whose write was attempted; a file
-// that could not be written keeps its bit and is reported in state.problems.
-ChangeMask WriteBack(RunState& state);
+struct WriteBackResult {
+  ChangeMask mask = 0;                // the bits of the files whose write was attempted
+  std::vector<std::string> failures;  // one line for each file that could not be written
+};
+
+// Writes the planned files into directory. A file that could not be written keeps its bit,
+// and the later files are written all the same.
+WriteBackResult WriteBack(const HostLists& lists, const std::string& directory);
 
 }  // namespace fx

@@ -2,7 +2,6 @@
 
 #include "common/narrow_string.h"
 #include "effects/merge_index.h"
-#include "effects/run_state.h"
 
 namespace fx {
 namespace {
@@ -10,16 +9,16 @@ namespace {
 constexpr std::uint32_t kNoSection = UINT32_MAX;
 
 // The position of the first section named group, or kNoSection. Counts the merge, and once
-// the list has received enough entries, answers from a table of first sections.
+// the list has received enough entries, answers from its table of first sections.
 std::uint32_t FindSection(EffectList& list, std::string_view group) {
-  if (!list.index) list.index = std::make_unique<MergeIndex>();
   MergeIndex& index = *list.index;
-  if (index.merges < kIndexAfterMerges && ++index.merges == kIndexAfterMerges) {
+  if (!index.sectionsIndexed && index.merges++ >= list.indexAfterMerges) {
     for (std::uint32_t i = 0; i < list.sections.size(); ++i) {
       index.firstSectionOfName.try_emplace(list.sections[i].name, i);
     }
+    index.sectionsIndexed = true;
   }
-  if (index.SectionsIndexed()) {
+  if (index.sectionsIndexed) {
     const auto found = index.firstSectionOfName.find(group);
     return found == index.firstSectionOfName.end() ? kNoSection : found->second;
   }
@@ -29,17 +28,17 @@ std::uint32_t FindSection(EffectList& list, std::string_view group) {
   return kNoSection;
 }
 
-// The table of a section that has received enough entries, built on first use; null before.
+// The table of a section that has received enough entries, built then; null before.
 SectionIndex* IndexOfSection(EffectList& list, std::uint32_t position) {
   MergeIndex& index = *list.index;
   const auto built = index.sections.find(position);
   if (built != index.sections.end()) return &built->second;
-  if (++index.mergesIntoSection[position] < kIndexAfterMerges) return nullptr;
+  if (index.mergesIntoSection[position]++ < list.indexAfterMerges) return nullptr;
   index.mergesIntoSection.erase(position);
   return &index.sections.try_emplace(position, list.sections[position].lines).first->second;
 }
 
-// The position of the first line that equals line, or that begins with name ":=", by scanning.
+// The first line that equals line, by scanning.
 std::uint32_t ScanForPlainLine(const std::vector<std::string_view>& lines, std::string_view line) {
   for (std::uint32_t i = 0; i < lines.size(); ++i) {
     if (lines[i] == line) return i;
@@ -47,6 +46,7 @@ std::uint32_t ScanForPlainLine(const std::vector<std::string_view>& lines, std::
   return SectionIndex::kNone;
 }
 
+// The first line that begins with name ":=", by scanning.
 std::uint32_t ScanForNamedLine(const std::vector<std::string_view>& lines, std::string_view name) {
   const std::size_t n = name.size();
   for (std::uint32_t i = 0; i < lines.size(); ++i) {
@@ -59,54 +59,6 @@ std::uint32_t ScanForNamedLine(const std::vector<std::string_view>& lines, std::
     }
   }
   return SectionIndex::kNone;
-}
-
-// The merge itself; fills in where the line went.
-MergeOutcome Merge(EffectList& list, std::string_view group, std::string_view name,
-                   std::string_view line, MergeReport& report) {
-  if (group.empty()) return MergeOutcome::kIgnoredNoGroup;
-  if (line.empty()) return MergeOutcome::kIgnoredEmptyLine;
-
-  const std::uint32_t position = FindSection(list, group);
-  if (position == kNoSection) {
-    std::string headerText = "+";
-    headerText += group;
-    const std::string_view header = list.text.Add(headerText);
-    list.sections.push_back({header.substr(1), {header, list.text.Add(line)}});
-    if (list.index->SectionsIndexed()) {
-      list.index->firstSectionOfName.try_emplace(header.substr(1), list.sections.size() - 1);
-    }
-    report.section = list.sections.size() - 1;
-    report.line = 1;
-    return MergeOutcome::kSectionCreated;
-  }
-
-  report.section = position;
-  std::vector<std::string_view>& lines = list.sections[position].lines;
-  SectionIndex* index = IndexOfSection(list, position);
-  if (name.empty()) {
-    const std::uint32_t present =
-        index ? index->Find(lines, line, false) : ScanForPlainLine(lines, line);
-    if (present != SectionIndex::kNone) {
-      report.line = present;
-      return MergeOutcome::kAlreadyPresent;
-    }
-  } else {
-    const std::uint32_t named =
-        index ? index->Find(lines, name, true) : ScanForNamedLine(lines, name);
-    if (named != SectionIndex::kNone) {
-      report.line = named;
-      report.oldLine = lines[named];
-      // The new line keeps the old one's name, so the index stays as it is.
-      if (lines[named] != line) lines[named] = list.text.Add(line);
-      return MergeOutcome::kLineOverwritten;
-    }
-  }
-
-  lines.push_back(list.text.Add(line));
-  report.line = lines.size() - 1;
-  if (index) index->Add(lines, static_cast<std::uint32_t>(lines.size() - 1));
-  return MergeOutcome::kLineAppended;
 }
 
 }  // namespace
@@ -125,31 +77,68 @@ ParsedEntry ParseEffectEntry(std::string_view entry) {
   return parsed;
 }
 
-MergeOutcome MergeEffectEntry(EffectList& list, std::string_view group, std::string_view name,
-                              std::string_view line, MergeReport* report) {
-  MergeReport ignored;
-  MergeReport& done = report ? *report : ignored;
-  done.outcome = Merge(list, group, name, line, done);
-  return done.outcome;
+MergeReport MergeEffectEntry(EffectList& list, std::string_view group, std::string_view name,
+                             std::string_view line) {
+  MergeReport report;
+  if (group.empty()) return report;  // kIgnoredNoGroup
+  if (line.empty()) {
+    report.outcome = MergeOutcome::kIgnoredEmptyLine;
+    return report;
+  }
+  if (!list.index) list.index = std::make_unique<MergeIndex>();
+
+  const std::uint32_t position = FindSection(list, group);
+  if (position == kNoSection) {
+    std::string headerText = "+";
+    headerText += group;
+    const std::string_view header = list.text.Add(headerText);
+    list.sections.push_back({header.substr(1), {header, list.text.Add(line)}});
+    if (list.index->sectionsIndexed) {
+      list.index->firstSectionOfName.try_emplace(header.substr(1), list.sections.size() - 1);
+    }
+    report.outcome = MergeOutcome::kSectionCreated;
+    report.line = 1;
+    return report;
+  }
+
+  std::vector<std::string_view>& lines = list.sections[position].lines;
+  SectionIndex* table = IndexOfSection(list, position);
+  const std::uint32_t present =
+      table ? (name.empty() ? table->FindPlain(line) : table->FindNamed(name))
+            : (name.empty() ? ScanForPlainLine(lines, line) : ScanForNamedLine(lines, name));
+  if (present != SectionIndex::kNone) {
+    report.line = present;
+    if (name.empty()) {
+      report.outcome = MergeOutcome::kAlreadyPresent;
+    } else {
+      report.outcome = MergeOutcome::kLineOverwritten;
+      report.oldLine = lines[present];
+      // The new line keeps the old one's name, so the table stays as it is.
+      if (lines[present] != line) lines[present] = list.text.Add(line);
+    }
+    return report;
+  }
+  lines.push_back(list.text.Add(line));
+  if (table) table->Appended();
+  report.outcome = MergeOutcome::kLineAppended;
+  report.line = lines.size() - 1;
+  return report;
 }
 
-MergeOutcome AddCategoryEntry(RunState& state, const EffectCategory& category,
-                              std::string_view entry, MergeReport* report) {
-  EffectList& list = state.lists[category.row];
-  if (list.sections.empty() && !state.listUnreadable[category.row]) {
-    const std::string path = state.PathOf(category.listFile);
-    const LoadResult loaded = LoadEffectList(list, path);
-    if (loaded.status == platform::OpenStatus::kFailed) {
-      state.listUnreadable[category.row] = true;
-      state.problems.push_back("cannot read " + path + ": " + loaded.reason +
-                               "; it is left unchanged");
-    }
+EntryReport AddCategoryEntry(CategoryList& category, const std::string& path,
+                             std::string_view entry) {
+  // The file is read once, at the category's first entry: the run holds the directory's
+  // lock, so it cannot change meanwhile.
+  if (!category.load) category.load = LoadEffectList(category.list, path);
+  EntryReport report;
+  report.entry = ParseEffectEntry(entry);
+  if (category.Unreadable()) {
+    report.merge.outcome = MergeOutcome::kListUnreadable;
+    return report;
   }
-  MergeReport ignored;
-  MergeReport& done = report ? *report : ignored;
-  done.entry = ParseEffectEntry(entry);
-  if (state.listUnreadable[category.row]) return done.outcome = MergeOutcome::kListUnreadable;
-  return MergeEffectEntry(list, done.entry.group, done.entry.name, done.entry.line, &done);
+  report.merge =
+      MergeEffectEntry(category.list, report.entry.group, report.entry.name, report.entry.line);
+  return report;
 }
 
 }  // namespace fx

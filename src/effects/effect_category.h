@@ -8,20 +8,20 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "effects/effect_list.h"
+#include "platform/file.h"
 
 namespace fx {
-
-struct RunState;
 
 // One bit per list file whose write-back the run attempted; the host editor receives it.
 using ChangeMask = std::uint32_t;
 
 struct EffectCategory {
-  std::size_t row;            // position in kEffectCategories, and of its list in the RunState
+  std::size_t row;            // position in kEffectCategories
   std::string_view key;       // the key in the package section
   std::string_view listFile;  // the list file's name in the app directory
   ChangeMask changeBit;
@@ -40,7 +40,7 @@ inline constexpr std::array<EffectCategory, kCategoryCount> kEffectCategories = 
     {6, "Scene", "SceneList.txt", 0x100},
 }};
 
-// What MergeEffectEntry did with an entry.
+// What merging did with an entry.
 enum class MergeOutcome {
   kIgnoredNoGroup,    // nothing before ">", or no ">" at all
   kIgnoredEmptyLine,  // nothing after ">"
@@ -59,28 +59,39 @@ struct ParsedEntry {
 
 ParsedEntry ParseEffectEntry(std::string_view entry);
 
-// What MergeEffectEntry did, in detail, for a caller that explains it.
+// What merging did with an entry, and where.
 struct MergeReport {
   MergeOutcome outcome = MergeOutcome::kIgnoredNoGroup;
-  ParsedEntry entry;
-  std::size_t section = 0;  // the section that received, holds or was created for the line
-  std::size_t line = 0;     // the line's position in it (the header is 0)
-  std::string oldLine;      // kLineOverwritten: the text that was replaced
+  std::size_t line = 0;  // the line's position in its section (the header is 0)
+  std::string oldLine;   // kLineOverwritten: the text that was replaced
 };
 
 // Merges one parsed entry into list: the first section named group receives it (a new one
 // is appended when there is none); a named line overwrites the first line that begins with
 // name ":=", the section's header line included; a plain line is appended unless a line of the
-// section, the header included, equals it.
-// report, when given, receives the details.
-MergeOutcome MergeEffectEntry(EffectList& list, std::string_view group, std::string_view name,
-                              std::string_view line, MergeReport* report = nullptr);
+// section, the header included, equals it. An empty group or line changes nothing.
+MergeReport MergeEffectEntry(EffectList& list, std::string_view group, std::string_view name,
+                             std::string_view line);
 
-// Hands one entry of the category to the category's list in state, loading the list file
-// first while the list holds no section. A list file that exists but cannot be read is
-// reported once and left alone for the rest of the run: its entries are dropped, so that the
-// file is never rewritten with only the new sections.
-MergeOutcome AddCategoryEntry(RunState& state, const EffectCategory& category,
-                              std::string_view entry, MergeReport* report = nullptr);
+// A category's list as a run holds it: read from its file at the category's first entry.
+struct CategoryList {
+  EffectList list;
+  std::optional<LoadResult> load;  // how its file was read; nothing before the first entry
+
+  bool Unreadable() const { return load && load->status == platform::OpenStatus::kFailed; }
+};
+
+// What became of one entry of a category.
+struct EntryReport {
+  ParsedEntry entry;
+  MergeReport merge;
+};
+
+// Hands one entry to a category's list, reading the list file at path first when this is the
+// category's first entry. A list file that exists but cannot be read is left alone for the
+// rest of the run: its entries are dropped (kListUnreadable), so that the file is never
+// rewritten with only the new sections.
+EntryReport AddCategoryEntry(CategoryList& category, const std::string& path,
+                             std::string_view entry);
 
 }  // namespace fx

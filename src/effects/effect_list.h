@@ -11,11 +11,14 @@
 // after each section, so that loading what was saved gives the same sections again.
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "effects/merge_index.h"
 #include "effects/text_store.h"
 #include "platform/file.h"
 
@@ -27,25 +30,26 @@ struct EffectSection {
   std::vector<std::string_view> lines;  // file order, the header line included
 };
 
-struct MergeIndex;
-
 // The sections of one list file, in file order, and the text they view. Sections are only
-// ever appended; lines are only appended or overwritten.
+// ever appended (a deque: a section never moves); lines are only appended or overwritten.
 struct EffectList {
   EffectList();
   ~EffectList();
   EffectList(EffectList&&) noexcept;
   EffectList& operator=(EffectList&&) noexcept;
 
-  std::vector<EffectSection> sections;
+  std::deque<EffectSection> sections;
   TextStore text;  // the bytes of the lines read and merged
 
-  // Lookup tables that merging builds for a list that receives many entries, so that an
-  // entry costs the same however long its section is. Changing sections other than through
-  // MergeEffectEntry after it has run makes them stale.
+  // The lookup tables through which merging finds sections and lines once the list, or a
+  // section, has received this many entries (merge_index.h); before, it scans. Tests set 0 to
+  // have the tables answer from the first entry. Changing sections other than through
+  // MergeEffectEntry after the first merge makes the tables stale.
+  std::uint32_t indexAfterMerges = kIndexAfterMerges;
   std::unique_ptr<MergeIndex> index;
 };
 
+// How a list file was read.
 struct LoadResult {
   platform::OpenStatus status = platform::OpenStatus::kRead;
   std::string reason;  // why the file is missing or could not be read
@@ -61,6 +65,7 @@ struct LoadResult {
 // last header that is a marker alone) are kept as a section with an empty name, at the end.
 LoadResult LoadEffectList(EffectList& list, const std::string& path);
 
+// How a list file was written.
 struct SaveResult {
   bool ok = true;
   std::string reason;  // why the file could not be written; it is then unchanged

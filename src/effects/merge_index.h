@@ -1,10 +1,13 @@
-// Lookup tables that keep merging fast when a list or a section receives many entries.
+// The lookup tables through which merging finds sections and lines, so that an entry costs the
+// same however long its list and its section are.
 //
 // Merging asks three questions: which is the first section of a group, which is the first
 // line of a section that begins with name ":=", and does a section hold a line equal to a
 // plain line. Scanning answers each in time proportional to the list or section; these tables
-// answer them in constant time. They are built only for a list, or a section, that has
-// already received kIndexAfterMerges entries, so small packages never pay for them.
+// answer them in constant time. A table costs a pass over what it indexes, hashing every line,
+// about as much as a few dozen scans: so a list gets its table of first sections, and a
+// section its table of lines, once it has received EffectList::indexAfterMerges entries
+// (kIndexAfterMerges unless a test sets it). Small packages never pay for them.
 //
 // Two facts make one small table per section enough:
 // - A line begins with name ":=" (name holding no ":=", as every parsed name does) exactly
@@ -29,39 +32,43 @@ inline constexpr std::uint32_t kIndexAfterMerges = 32;
 std::string_view NameOfLine(std::string_view line);
 
 // The lines of one section by key, in an open-addressing hash table of 32-bit positions (about
-// 8 bytes a line). It holds the first line of each name and every line without a name. The
-// keys are read from the section's lines, which must be passed in as they are now.
+// 8 bytes a line). It holds the first line of each name and every line without a name.
 class SectionIndex {
  public:
   static constexpr std::uint32_t kNone = UINT32_MAX;
 
-  // Indexes every line of a section.
+  // Indexes every line of lines, which it keeps referring to: they must outlive the index,
+  // and change only by overwriting a line with one of the same name, or by appending a line
+  // and calling Appended().
   explicit SectionIndex(const std::vector<std::string_view>& lines);
 
-  // The first line whose name is name (named), or a line without a name whose text is name
-  // (!named); kNone when there is none.
-  std::uint32_t Find(const std::vector<std::string_view>& lines, std::string_view key,
-                     bool named) const;
+  // The first line whose name is name; kNone when there is none.
+  std::uint32_t FindNamed(std::string_view name) const { return Find(name, true); }
+  // A line without a name whose text is line; kNone when there is none.
+  std::uint32_t FindPlain(std::string_view line) const { return Find(line, false); }
 
-  // Takes in lines[position], just appended.
-  void Add(const std::vector<std::string_view>& lines, std::uint32_t position);
+  // Takes in the last line, just appended.
+  void Appended();
 
  private:
-  void Place(const std::vector<std::string_view>& lines, std::uint32_t position);
-  void Grow(const std::vector<std::string_view>& lines, std::size_t count);
+  std::uint32_t Find(std::string_view key, bool named) const;
+  void Add(std::uint32_t position);
+  void Place(std::uint32_t position);
+  void Grow(std::size_t count);
 
+  const std::vector<std::string_view>& lines_;
   std::vector<std::uint32_t> slots_;  // position + 1, or 0 for an empty slot
   std::size_t used_ = 0;
 };
 
-// The tables of one list.
+// The tables of one list and the counts that decide when they are built. The sections must not
+// move while it lives (EffectList keeps them in a deque, which never moves what it holds).
 struct MergeIndex {
-  std::uint32_t merges = 0;  // entries merged into the list so far, up to kIndexAfterMerges
-  // firstSectionOfName is built, and kept, once the list has received enough entries.
-  bool SectionsIndexed() const { return merges == kIndexAfterMerges; }
+  std::uint32_t merges = 0;      // entries merged into the list, until the table is built
+  bool sectionsIndexed = false;  // firstSectionOfName is built
   std::unordered_map<std::string_view, std::uint32_t> firstSectionOfName;
-  std::unordered_map<std::uint32_t, std::uint32_t> mergesIntoSection;
-  std::unordered_map<std::uint32_t, SectionIndex> sections;
+  std::unordered_map<std::uint32_t, std::uint32_t> mergesIntoSection;  // until its table is built
+  std::unordered_map<std::uint32_t, SectionIndex> sections;            // by position
 };
 
 }  // namespace fx

@@ -6,38 +6,38 @@
 
 namespace fx {
 
-TitleOutcome RegisterTitlePackage(RunState& state, const std::string& packageName) {
-  TitleList& titles = state.titleList;
-  if (titles.lines.empty()) {
-    const std::string path = state.PathOf(kTitleListFile);
-    platform::TextFileReader file;
-    const platform::OpenStatus status = file.ReadAll(path);
-    if (status == platform::OpenStatus::kFailed) {
-      state.problems.push_back("cannot read " + path + ": " + file.Error() +
-                               "; it is left unchanged");
-      return TitleOutcome::kUnreadable;
-    }
-    std::string_view line;
-    while (file.ReadLine(line)) titles.lines.push_back(line);
-    titles.text.Adopt(file.TakeBytes());
+LoadResult LoadTitleList(TitleList& titles, const std::string& path) {
+  platform::TextFileReader file;
+  LoadResult result;
+  result.status = file.ReadAll(path);
+  if (result.status != platform::OpenStatus::kRead) {
+    result.reason = file.Error();
+    return result;
   }
-  if (std::find(titles.lines.begin(), titles.lines.end(), packageName) != titles.lines.end()) {
-    return TitleOutcome::kAlreadyListed;
-  }
-  titles.lines.push_back(titles.text.Add(packageName));
-  return TitleOutcome::kAdded;
+  std::string_view line;
+  while (file.ReadLine(line)) titles.lines.push_back(line);
+  titles.text.Adopt(file.TakeBytes());
+  return result;
 }
 
-SaveResult SaveTitleList(const RunState& state) {
+SaveResult SaveTitleList(const TitleList& titles, const std::string& path) {
   platform::TextFileWriter file;
   SaveResult result;
-  if (file.Open(state.PathOf(kTitleListFile))) {
-    for (const std::string_view line : state.titleList.lines) file.WriteLine(line);
+  if (file.Open(path)) {
+    for (const std::string_view line : titles.lines) file.WriteLine(line);
     if (file.Commit()) return result;
   }
   result.ok = false;
   result.reason = file.Error();
   return result;
+}
+
+TitleOutcome RegisterTitlePackage(TitleList& titles, const std::string& packageName) {
+  if (std::find(titles.lines.begin(), titles.lines.end(), packageName) != titles.lines.end()) {
+    return TitleOutcome::kAlreadyListed;
+  }
+  titles.lines.push_back(titles.text.Add(packageName));
+  return TitleOutcome::kAdded;
 }
 
 }  // namespace fx

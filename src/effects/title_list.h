@@ -3,14 +3,35 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "effects/effect_category.h"
 #include "effects/effect_list.h"
-#include "effects/run_state.h"
+#include "effects/text_store.h"
 
 namespace fx {
 
 inline constexpr char kTitleListFile[] = "MovieTitle.txt";
 inline constexpr ChangeMask kTitleListBit = 0x20;
+// The package section's line that registers a package as a title package: Dir=MovieTitle.
+inline constexpr char kTitleKey[] = "Dir";
+inline constexpr char kTitleValue[] = "MovieTitle";
+
+// The lines of "MovieTitle.txt", each without its line end, in file order, and their bytes.
+struct TitleList {
+  std::vector<std::string_view> lines;
+  TextStore text;
+};
+
+// Appends the lines of the file at path to titles, exactly as read. kMissing: no file, and
+// titles unchanged; kFailed: the file exists but could not be read to its end, titles
+// unchanged.
+LoadResult LoadTitleList(TitleList& titles, const std::string& path);
+
+// Writes titles to the file at path, each line followed by CR LF, the last included,
+// replacing the file as a whole or not at all.
+SaveResult SaveTitleList(const TitleList& titles, const std::string& path);
 
 enum class TitleOutcome {
   kAdded,          // the name was appended
@@ -18,12 +39,7 @@ enum class TitleOutcome {
   kUnreadable,     // the file exists but could not be read: it is left alone
 };
 
-// Loads "MovieTitle.txt" into state.titleList while it holds no line (a missing file gives an
-// empty list), then appends packageName unless a line equals it exactly. A file that exists
-// but cannot be read is reported and left alone: the list stays empty and is not written.
-TitleOutcome RegisterTitlePackage(RunState& state, const std::string& packageName);
-
-// Writes state.titleList to "MovieTitle.txt", each line followed by CR LF, the last included.
-SaveResult SaveTitleList(const RunState& state);
+// Appends packageName to titles unless a line equals it exactly (kAdded or kAlreadyListed).
+TitleOutcome RegisterTitlePackage(TitleList& titles, const std::string& packageName);
 
 }  // namespace fx

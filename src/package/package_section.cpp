@@ -10,7 +10,11 @@
 
 namespace fx {
 
-PackageSection ReadPackageTable(const std::string& path, const std::string& packageName) {
+std::string SectionHeaderOf(const std::string& packageName) {
+  return "[" + packageName + "]";
+}
+
+PackageSection ReadPackageSection(const std::string& path, const std::string& packageName) {
   PackageSection section;
   platform::TextFileReader file;
   section.status = file.ReadAll(path);
@@ -19,7 +23,7 @@ PackageSection ReadPackageTable(const std::string& path, const std::string& pack
     return section;
   }
 
-  const std::string header = "[" + packageName + "]";
+  const std::string header = SectionHeaderOf(packageName);
   std::string_view line;
   std::size_t number = 0;
   // A comment can never equal the header, which starts with "[".
@@ -57,37 +61,32 @@ PackageSection ReadPackageTable(const std::string& path, const std::string& pack
   return section;
 }
 
-void DispatchPackageSection(RunState& state, const PackageSection& section,
-                            const std::string& packageName, DispatchObserver* observer) {
+DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,
+                                      const std::string& appDirectory, HostLists& lists) {
+  DispatchReport report;
   std::vector<std::string> items;
-  MergeReport report;
   for (const EffectCategory& category : kEffectCategories) {
     const auto value = section.table.find(std::string(category.key));
     if (value == section.table.end() || value->second.empty()) continue;
     SplitByDelimiter(value->second, ";", items);
-    for (const std::string& item : items) {
-      AddCategoryEntry(state, category, item, observer ? &report : nullptr);
-      if (observer) observer->OnEntry(category, item, report);
+    const std::string path = platform::PathIn(appDirectory, category.listFile);
+    for (std::string& item : items) {
+      EntryReport entry = AddCategoryEntry(lists.categories[category.row], path, item);
+      report.items.push_back({&category, std::move(item), std::move(entry)});
     }
   }
 
-  const auto dir = section.table.find("Dir");
-  if (dir != section.table.end() && dir->second == "MovieTitle") {
-    const TitleOutcome outcome = RegisterTitlePackage(state, packageName);
-    if (observer) observer->OnTitle(outcome);
+  const auto dir = section.table.find(kTitleKey);
+  if (dir != section.table.end() && dir->second == kTitleValue) {
+    if (!lists.titlesLoad) {
+      lists.titlesLoad =
+          LoadTitleList(lists.titles, platform::PathIn(appDirectory, kTitleListFile));
+    }
+    report.title = lists.titlesLoad->status == platform::OpenStatus::kFailed
+                       ? TitleOutcome::kUnreadable
+                       : RegisterTitlePackage(lists.titles, packageName);
   }
-}
-
-void ReadPackageSection(RunState& state, const std::string& packageName) {
-  const std::string path = state.PathOf(kPackageConfigFile);
-  const PackageSection section = ReadPackageTable(path, packageName);
-  if (section.status == platform::OpenStatus::kFailed) {
-    state.problems.push_back("cannot read " + path + ": " + section.reason +
-                             "; nothing was installed");
-    return;
-  }
-
-  DispatchPackageSection(state, section, packageName);
+  return report;
 }
 
 }  // namespace fx

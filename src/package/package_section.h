@@ -8,11 +8,13 @@
 
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "effects/effect_category.h"
-#include "effects/run_state.h"
+#include "effects/host_lists.h"
 #include "effects/title_list.h"
 #include "platform/file.h"
 
@@ -48,28 +50,29 @@ struct PackageSection {
   std::vector<BodyLine> body;
 };
 
+// The header line that opens the section of packageName, once trimmed: "[" packageName "]".
+std::string SectionHeaderOf(const std::string& packageName);
+
 // Reads the section of packageName from the config file at path. A file that cannot be read
 // to its end gives kFailed and no table.
-PackageSection ReadPackageTable(const std::string& path, const std::string& packageName);
+PackageSection ReadPackageSection(const std::string& path, const std::string& packageName);
 
-// Told what the dispatch does with each item, for a caller that explains an installation.
-class DispatchObserver {
- public:
-  virtual ~DispatchObserver() = default;
-  virtual void OnEntry(const EffectCategory& category, const std::string& item,
-                       const MergeReport& report) = 0;
-  virtual void OnTitle(TitleOutcome outcome) = 0;
+// What dispatching a package section did.
+struct DispatchReport {
+  struct Item {
+    const EffectCategory* category;
+    std::string item;  // as split from the value, untrimmed
+    EntryReport report;
+  };
+  std::vector<Item> items;            // in dispatch order
+  std::optional<TitleOutcome> title;  // when the section registers the package
 };
 
 // Acts on a section that was read: the entries of each category key, in the order of
-// kEffectCategories, go one by one to AddCategoryEntry; last, a "Dir" of "MovieTitle"
-// registers the package as a title package.
-void DispatchPackageSection(RunState& state, const PackageSection& section,
-                            const std::string& packageName, DispatchObserver* observer = nullptr);
-
-// Reads the package's section from "ExEffConfig.ini" in state.appDirectory and dispatches it.
-// A missing file or section does nothing. A file that exists but cannot be read is reported
-// in state.problems and nothing is installed.
-void ReadPackageSection(RunState& state, const std::string& packageName);
+// kEffectCategories, go one by one to AddCategoryEntry with the list of lists and its file in
+// appDirectory; last, a "Dir" of "MovieTitle" registers the package in the title list, which is
+// read from its file first. A title file that exists but cannot be read is left alone.
+DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,
+                                      const std::string& appDirectory, HostLists& lists);
 
 }  // namespace fx

@@ -51,6 +51,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace fx::platform {
 
@@ -59,6 +60,14 @@ inline constexpr char kPathSeparator = '\\';
 #else
 inline constexpr char kPathSeparator = '/';
 #endif
+
+// The path of the file fileName in directory.
+inline std::string PathIn(const std::string& directory, std::string_view fileName) {
+  std::string path = directory;
+  path += kPathSeparator;
+  path += fileName;
+  return path;
+}
 
 enum class OpenStatus {
   kRead,     // the whole file was read
@@ -133,13 +142,15 @@ class FileReplacement {
 
   std::string target_;  // the file that is replaced (links resolved)
   std::string temp_;    // the temporary file beside it, while there is one
-  std::string backup_;  // Windows: where the old file is moved aside during the replacement
   File tempFile_;
   File targetLock_;  // the target, open and locked until the new text is in place
   bool targetExists_ = false;
   bool inPlace_ = false;
-  std::string inPlaceText_;       // in place: the new text, written at Commit()
-  unsigned long targetMode_ = 0;  // Windows: the old file's attributes
+  std::string inPlaceText_;  // in place: the new text, written at Commit()
+#ifdef _WIN32
+  std::string backup_;            // where the old file is moved aside during the replacement
+  unsigned long targetMode_ = 0;  // the old file's attributes
+#endif
 };
 
 }  // namespace fx::platform

@@ -26,8 +26,7 @@ class InstallTest : public ::testing::Test {
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    RunState state;
-    return InstallEffects(static_cast<int>(args.size()), argv.data(), state, environment);
+    return InstallEffects(static_cast<int>(args.size()), argv.data(), environment);
   }
 
   int Install(const std::string& package) { return Run({"fxinstall", package}); }

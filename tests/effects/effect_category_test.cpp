@@ -5,7 +5,7 @@
 #include <random>
 
 #include "effects/merge_index.h"
-#include "effects/run_state.h"
+#include "support/merge_oracle.h"
 #include "support/temp_dir.h"
 
 namespace fx {
@@ -55,7 +55,7 @@ TEST(ParseEffectEntry, CutsGroupNameAndLine) {
   }
 }
 
-using SectionTexts = std::vector<std::pair<std::string, std::vector<std::string>>>;
+using test::SectionTexts;
 
 EffectList MakeList(const SectionTexts& sections) {
   EffectList list;
@@ -65,16 +65,6 @@ EffectList MakeList(const SectionTexts& sections) {
     list.sections.push_back(std::move(section));
   }
   return list;
-}
-
-// Makes the next merge build and use the lookup tables of the list and of every section,
-// as it does on its own for a list that has received many entries.
-void IndexFromNextMerge(EffectList& list) {
-  list.index = std::make_unique<MergeIndex>();
-  list.index->merges = kIndexAfterMerges - 1;
-  for (std::uint32_t i = 0; i < list.sections.size(); ++i) {
-    list.index->mergesIntoSection[i] = kIndexAfterMerges - 1;
-  }
 }
 
 // Every section as "[name]" followed by its lines.
@@ -89,7 +79,7 @@ std::vector<std::string> Lines(const EffectList& list) {
 
 MergeOutcome Merge(EffectList& list, std::string_view entry) {
   const ParsedEntry parsed = ParseEffectEntry(entry);
-  return MergeEffectEntry(list, parsed.group, parsed.name, parsed.line);
+  return MergeEffectEntry(list, parsed.group, parsed.name, parsed.line).outcome;
 }
 
 TEST(MergeEffectEntry, PutsEachEntryInTheFirstSectionOfItsGroup) {
@@ -153,20 +143,25 @@ TEST(MergeEffectEntry, PutsEachEntryInTheFirstSectionOfItsGroup) {
       {"no group: ignored", "p", MergeOutcome::kIgnoredNoGroup, unchanged},
       {"no line: ignored, no section made", "New> ", MergeOutcome::kIgnoredEmptyLine, unchanged},
   };
-  // The same answers by scanning and from the lookup tables.
-  for (const bool indexed : {false, true}) {
+  // The same answers by scanning, from the lookup tables, and from the scanning oracle.
+  for (const std::uint32_t indexAfter : {kIndexAfterMerges, 0u}) {
     for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(c.rule) + (indexed ? ", indexed" : ", scanning"));
+      SCOPED_TRACE(std::string(c.rule) + (indexAfter == 0 ? ", indexed" : ", scanning"));
       EffectList list = MakeList(start);
-      if (indexed) IndexFromNextMerge(list);
+      list.indexAfterMerges = indexAfter;
       EXPECT_EQ(Merge(list, c.entry), c.outcome);
       EXPECT_EQ(Lines(list), c.lines);
+      SectionTexts scanned = start;
+      const ParsedEntry parsed = ParseEffectEntry(c.entry);
+      EXPECT_EQ(test::ScanMerge(scanned, parsed.group, parsed.name, parsed.line), c.outcome);
+      EXPECT_EQ(Lines(MakeList(scanned)), c.lines);
     }
   }
 }
 
-// Long random runs of entries over lines that share names and texts: a list that builds its
-// lookup tables ends exactly like one that is scanned every time.
+// Long random runs of entries over lines that share names and texts: a list that answers from
+// its lookup tables, from the first entry or from some entry on, ends exactly like the
+// scanning oracle.
 TEST(MergeEffectEntry, LookupTablesGiveTheSameResultAsScanning) {
   const char* groups[] = {"A", "B", "A:=1", "a"};
   const char* names[] = {"n", "n ", "nn", "+A", "*A", "A:", "a>b"};
@@ -186,17 +181,20 @@ TEST(MergeEffectEntry, LookupTablesGiveTheSameResultAsScanning) {
     }
   };
   for (int round = 0; round < 50; ++round) {
+    const std::uint32_t indexAfter = round % 2 == 0 ? 0 : static_cast<std::uint32_t>(random() % 20);
     const SectionTexts start = {{"A", {"+A", "n:=0", "plain 1", "n:=0", "+A:=x"}},
                                 {"A:=1", {"*A:=1", "A::=0"}},
                                 {"A", {"+A", "nn:=1"}}};
-    EffectList scanned = MakeList(start);
+    SectionTexts scanned = start;
     EffectList indexed = MakeList(start);
-    IndexFromNextMerge(indexed);
+    indexed.indexAfterMerges = indexAfter;
     for (int i = 0; i < 200; ++i) {
       const std::string e = entry();
-      ASSERT_EQ(Merge(scanned, e), Merge(indexed, e)) << e;
+      const ParsedEntry parsed = ParseEffectEntry(e);
+      ASSERT_EQ(test::ScanMerge(scanned, parsed.group, parsed.name, parsed.line), Merge(indexed, e))
+          << e;
     }
-    ASSERT_EQ(Lines(scanned), Lines(indexed));
+    ASSERT_EQ(Lines(MakeList(scanned)), Lines(indexed));
   }
 }
 
@@ -206,37 +204,39 @@ TEST(MergeEffectEntry, LaterEntriesSeeWhatEarlierOnesDid) {
   EXPECT_EQ(Lines(list), (std::vector<std::string>{"[G]", "+G", "n:=2", "p", "m:=1"}));
 }
 
-TEST(AddCategoryEntry, LoadsTheListFileWhileTheListIsEmpty) {
+TEST(AddCategoryEntry, LoadsTheListFileAtTheFirstEntry) {
   test::TempDir dir;
-  RunState state;
-  state.appDirectory = dir.Name();
-  const EffectCategory& style = kEffectCategories[3];
+  CategoryList style;
+  const std::string path = dir.PathOf("StyleList.txt");
 
   // The first entry loads the file even though the merge ignores it.
   dir.Write("StyleList.txt", "+S\ns1\n");
-  EXPECT_EQ(AddCategoryEntry(state, style, "no arrow"), MergeOutcome::kIgnoredNoGroup);
-  EXPECT_EQ(Lines(state.lists[3]), (std::vector<std::string>{"[S]", "+S", "s1"}));
+  EXPECT_EQ(AddCategoryEntry(style, path, "no arrow").merge.outcome, MergeOutcome::kIgnoredNoGroup);
+  EXPECT_EQ(Lines(style.list), (std::vector<std::string>{"[S]", "+S", "s1"}));
 
   // Once loaded, the list is not read again.
   dir.Write("StyleList.txt", "+Changed\n");
-  EXPECT_EQ(AddCategoryEntry(state, style, "S>s2"), MergeOutcome::kLineAppended);
-  EXPECT_EQ(Lines(state.lists[3]), (std::vector<std::string>{"[S]", "+S", "s1", "s2"}));
-  EXPECT_TRUE(state.problems.empty());
+  const EntryReport report = AddCategoryEntry(style, path, "S>s2");
+  EXPECT_EQ(report.merge.outcome, MergeOutcome::kLineAppended);
+  EXPECT_EQ(report.merge.line, 2u);
+  EXPECT_EQ(report.entry.group, "S");
+  EXPECT_EQ(Lines(style.list), (std::vector<std::string>{"[S]", "+S", "s1", "s2"}));
+  EXPECT_FALSE(style.Unreadable());
 }
 
 TEST(AddCategoryEntry, DropsEntriesForAListFileThatCannotBeRead) {
   test::TempDir dir;
-  RunState state;
-  state.appDirectory = dir.Name();
   dir.Write("ToneList.txt", "+T\n");
   test::FileHolder holder(dir.PathOf("ToneList.txt"));
-  const EffectCategory& tone = kEffectCategories[5];
+  CategoryList tone;
 
-  EXPECT_EQ(AddCategoryEntry(state, tone, "T>t1"), MergeOutcome::kListUnreadable);
-  EXPECT_EQ(AddCategoryEntry(state, tone, "U>u1"), MergeOutcome::kListUnreadable);
-  EXPECT_TRUE(state.lists[5].sections.empty());
-  ASSERT_EQ(state.problems.size(), 1u);
-  EXPECT_NE(state.problems[0].find("ToneList.txt: locked by another process"), std::string::npos);
+  for (const char* entry : {"T>t1", "U>u1"}) {
+    EXPECT_EQ(AddCategoryEntry(tone, dir.PathOf("ToneList.txt"), entry).merge.outcome,
+              MergeOutcome::kListUnreadable);
+  }
+  EXPECT_TRUE(tone.list.sections.empty());
+  ASSERT_TRUE(tone.Unreadable());
+  EXPECT_EQ(tone.load->reason, "locked by another process");
 }
 
 }  // namespace

@@ -27,25 +27,24 @@ TEST(TitleList, RegistersTheNameOnceAndKeepsEveryLine) {
     SCOPED_TRACE(c.rule);
     std::filesystem::remove(dir.Path() / "MovieTitle.txt");
     if (c.before) dir.Write("MovieTitle.txt", *c.before);
-    RunState state;
-    state.appDirectory = dir.Name();
-    RegisterTitlePackage(state, c.package);
-    ASSERT_TRUE(SaveTitleList(state).ok);
+    TitleList titles;
+    EXPECT_EQ(LoadTitleList(titles, dir.PathOf("MovieTitle.txt")).status,
+              c.before ? platform::OpenStatus::kRead : platform::OpenStatus::kMissing);
+    RegisterTitlePackage(titles, c.package);
+    ASSERT_TRUE(SaveTitleList(titles, dir.PathOf("MovieTitle.txt")).ok);
     EXPECT_EQ(dir.Read("MovieTitle.txt"), c.after);
-    EXPECT_TRUE(state.problems.empty());
   }
 }
 
-TEST(TitleList, AFileThatCannotBeReadIsLeftAlone) {
+TEST(TitleList, AFileThatCannotBeReadLeavesTheListEmpty) {
   test::TempDir dir;
   dir.Write("MovieTitle.txt", "A\n");
   test::FileHolder holder(dir.PathOf("MovieTitle.txt"));
-  RunState state;
-  state.appDirectory = dir.Name();
-  RegisterTitlePackage(state, "P");
-  EXPECT_TRUE(state.titleList.lines.empty());
-  ASSERT_EQ(state.problems.size(), 1u);
-  EXPECT_NE(state.problems[0].find("MovieTitle.txt: locked by another process"), std::string::npos);
+  TitleList titles;
+  const LoadResult load = LoadTitleList(titles, dir.PathOf("MovieTitle.txt"));
+  EXPECT_EQ(load.status, platform::OpenStatus::kFailed);
+  EXPECT_EQ(load.reason, "locked by another process");
+  EXPECT_TRUE(titles.lines.empty());
 }
 
 }  // namespace

@@ -64,46 +64,61 @@ TEST(ReadPackageTable, FindsTheSectionAndItsKeys) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rule);
     dir.Write("ExEffConfig.ini", c.config);
-    const PackageSection section = ReadPackageTable(dir.PathOf("ExEffConfig.ini"), c.package);
+    const PackageSection section = ReadPackageSection(dir.PathOf("ExEffConfig.ini"), c.package);
     EXPECT_EQ(section.status, OpenStatus::kRead);
     EXPECT_EQ(section.found, c.found);
     EXPECT_EQ(section.table, c.table);
   }
 }
 
-class ReadPackageSectionTest : public ::testing::Test {
+class DispatchTest : public ::testing::Test {
  protected:
-  ReadPackageSectionTest() { state.appDirectory = dir.Name(); }
+  // Reads the section of package from the config and dispatches it into lists.
+  DispatchReport Dispatch(const std::string& package) {
+    const PackageSection section = ReadPackageSection(dir.PathOf("ExEffConfig.ini"), package);
+    EXPECT_EQ(section.status, OpenStatus::kRead);
+    return DispatchPackageSection(section, package, dir.Name(), lists);
+  }
 
   // The lines of one category's list, all sections together.
   std::vector<std::string> ListLines(size_t row) const {
     std::vector<std::string> lines;
-    for (const EffectSection& section : state.lists[row].sections) {
+    for (const EffectSection& section : lists.categories[row].list.sections) {
       lines.insert(lines.end(), section.lines.begin(), section.lines.end());
     }
     return lines;
   }
 
   TempDir dir;
-  RunState state;
+  HostLists lists;
 };
 
-TEST_F(ReadPackageSectionTest, HandsEveryItemToItsCategoryInOrder) {
+TEST_F(DispatchTest, HandsEveryItemToItsCategoryInOrder) {
   dir.Write("ExEffConfig.ini",
             "[P]\n"
             "TextIn= G>a ; G>b;;G>c ;\n"
             "Scene=;;;\n"
             "tone=G>x\n"
             "Style=S>n:=1;S>n:=2\n");
-  ReadPackageSection(state, "P");
+  const DispatchReport report = Dispatch("P");
   EXPECT_EQ(ListLines(0), (std::vector<std::string>{"+G", "a", "b", "c"}));
   EXPECT_EQ(ListLines(3), (std::vector<std::string>{"+S", "n:=2"}));
-  for (size_t row : {1, 2, 4, 5, 6}) EXPECT_TRUE(state.lists[row].sections.empty()) << row;
-  EXPECT_TRUE(state.titleList.lines.empty());
-  EXPECT_TRUE(state.problems.empty());
+  for (size_t row : {1, 2, 4, 5, 6})
+    EXPECT_TRUE(lists.categories[row].list.sections.empty()) << row;
+  EXPECT_TRUE(lists.titles.lines.empty());
+  // What became of each item, in the order they were handed over, untrimmed.
+  std::vector<std::string> items;
+  for (const DispatchReport::Item& item : report.items) {
+    items.push_back(std::string(item.category->key) + ":" + item.item);
+  }
+  EXPECT_EQ(items, (std::vector<std::string>{"TextIn:G>a ", "TextIn: G>b", "TextIn:G>c ",
+                                             "Style:S>n:=1", "Style:S>n:=2"}));
+  EXPECT_EQ(report.items[4].report.merge.outcome, MergeOutcome::kLineOverwritten);
+  EXPECT_EQ(report.items[4].report.merge.oldLine, "n:=1");
+  EXPECT_FALSE(report.title.has_value());
 }
 
-TEST_F(ReadPackageSectionTest, RegistersATitlePackageOnlyForDirMovieTitle) {
+TEST_F(DispatchTest, RegistersATitlePackageOnlyForDirMovieTitle) {
   struct Case {
     std::string dirLine;
     bool registers;
@@ -114,27 +129,35 @@ TEST_F(ReadPackageSectionTest, RegistersATitlePackageOnlyForDirMovieTitle) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dirLine);
-    RunState fresh;
-    fresh.appDirectory = dir.Name();
+    lists = HostLists();
     dir.Write("ExEffConfig.ini", "[P Q]\n" + c.dirLine + "\n");
-    ReadPackageSection(fresh, "P Q");
-    EXPECT_EQ(fresh.titleList.lines,
+    const DispatchReport report = Dispatch("P Q");
+    EXPECT_EQ(lists.titles.lines,
               c.registers ? std::vector<std::string_view>{"P Q"} : std::vector<std::string_view>{});
+    EXPECT_EQ(report.title.has_value(), c.registers);
   }
 }
 
-TEST_F(ReadPackageSectionTest, DoesNothingWithoutAReadableConfig) {
-  ReadPackageSection(state, "P");  // no file: nothing to do, nothing to report
-  EXPECT_TRUE(state.problems.empty());
+TEST_F(DispatchTest, ATitleListThatCannotBeReadIsLeftAlone) {
+  dir.Write("ExEffConfig.ini", "[P]\nDir=MovieTitle\n");
+  dir.Write("MovieTitle.txt", "A\n");
+  test::FileHolder holder(dir.PathOf("MovieTitle.txt"));
+  EXPECT_EQ(Dispatch("P").title, TitleOutcome::kUnreadable);
+  EXPECT_TRUE(lists.titles.lines.empty());
+  ASSERT_TRUE(lists.titlesLoad.has_value());
+  EXPECT_EQ(lists.titlesLoad->reason, "locked by another process");
+}
+
+TEST(ReadPackageSection, TellsAMissingConfigFromOneThatCannotBeRead) {
+  TempDir dir;
+  EXPECT_EQ(ReadPackageSection(dir.PathOf("ExEffConfig.ini"), "P").status, OpenStatus::kMissing);
 
   dir.Write("ExEffConfig.ini", "[P]\nTextIn=G>a\nDir=MovieTitle\n");
   test::FileHolder holder(dir.PathOf("ExEffConfig.ini"));
-  ReadPackageSection(state, "P");
-  ASSERT_EQ(state.problems.size(), 1u);
-  EXPECT_NE(state.problems[0].find("ExEffConfig.ini: locked by another process"),
-            std::string::npos);
-  EXPECT_TRUE(state.lists[0].sections.empty());
-  EXPECT_TRUE(state.titleList.lines.empty());
+  const PackageSection section = ReadPackageSection(dir.PathOf("ExEffConfig.ini"), "P");
+  EXPECT_EQ(section.status, OpenStatus::kFailed);
+  EXPECT_EQ(section.reason, "locked by another process");
+  EXPECT_TRUE(section.table.empty());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/check.h"
+#include "check/check.h"
 
 #include <gtest/gtest.h>
 
@@ -186,11 +186,10 @@ TEST_F(CheckTest, ThePlanIsWhatTheInstallerDoes) {
                                  kInstallLockTimeout,
                                  &out,
                                  &out};
-  RunState state;
   std::string program = "fxinstall";
   std::string package = "P";
   char* argv[] = {program.data(), package.data(), nullptr};
-  ASSERT_EQ(InstallEffects(2, argv, state, environment), kExitDone);
+  ASSERT_EQ(InstallEffects(2, argv, environment), kExitDone);
   EXPECT_EQ(FilesWrittenSinceAged(),
             (std::vector<std::string>{"MovieTitle.txt", "SceneList.txt", "StyleList.txt",
                                       "TextInEffectList.txt"}));

@@ -3,8 +3,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/check.h"
 #include "app/install.h"
+#include "check/check.h"
 #include "platform/process.h"
 
 int main(int argc, char** argv) {
@@ -17,13 +17,11 @@ int main(int argc, char** argv) {
     if (argc > 2) {
       directory = argv[2];
     } else {
-      std::string executable;
       std::string reason;
-      if (!fx::platform::ExecutablePath(executable, reason)) {
+      if (!fx::FindAppDirectory(fx::platform::ExecutablePath, directory, reason)) {
         std::cerr << "fxcheck: cannot find the program's own directory: " << reason << '\n';
         return fx::kCheckFailed;
       }
-      directory = fx::AppDirectoryOf(executable);
     }
     return fx::CheckPackage(directory, argv[1], std::cout);
   } catch (const std::exception& error) {

@@ -1,18 +1,19 @@
-#include "app/check.h"
+#include "check/check.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <vector>
 
+#include "app/problems.h"
 #include "app/write_back.h"
 #include "common/narrow_string.h"
 #include "effects/effect_category.h"
-#include "effects/run_state.h"
+#include "effects/host_lists.h"
 #include "effects/title_list.h"
 #include "package/package_section.h"
+#include "platform/file.h"
 #include "platform/text_file.h"
 
 namespace fx {
@@ -57,7 +58,7 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 std::vector<std::string> KnownKeys() {
   std::vector<std::string> keys;
   for (const EffectCategory& category : kEffectCategories) keys.emplace_back(category.key);
-  keys.emplace_back("Dir");
+  keys.emplace_back(kTitleKey);
   return keys;
 }
 
@@ -86,7 +87,7 @@ std::string BitNames(ChangeMask mask) {
   for (const EffectCategory& category : kEffectCategories) {
     bits.emplace_back(category.changeBit, std::string(category.key));
   }
-  bits.emplace_back(kTitleListBit, "MovieTitle");
+  bits.emplace_back(kTitleListBit, kTitleValue);
   std::sort(bits.begin(), bits.end());
   std::string names;
   for (const auto& [bit, name] : bits) {
@@ -95,92 +96,81 @@ std::string BitNames(ChangeMask mask) {
   return names;
 }
 
-// Collects what the dispatch did, entry by entry, category by category.
-class Plan : public DispatchObserver {
- public:
-  struct Entry {
-    std::string item;
-    MergeReport report;
-  };
-  void OnEntry(const EffectCategory& category, const std::string& item,
-               const MergeReport& report) override {
-    entries[category.row].push_back({item, report});
-  }
-  void OnTitle(TitleOutcome outcome) override { title = outcome; }
-
-  std::map<std::size_t, std::vector<Entry>> entries;  // by category row
-  std::optional<TitleOutcome> title;                  // when the package asked to be one
-};
+// How much a line of the plan asks of the reader; the worst one sets the exit code.
+enum class Level { kNote, kWarning, kError };
 
 class Checker {
  public:
   Checker(const std::string& appDirectory, const std::string& packageName, std::ostream& out)
-      : package_(packageName), out_(out) {
-    state_.appDirectory = appDirectory;
-  }
+      : directory_(appDirectory), package_(packageName), out_(out) {}
 
   int Run() {
-    const std::string path = state_.PathOf(kPackageConfigFile);
-    const PackageSection section = ReadPackageTable(path, package_);
+    const std::string path = platform::PathIn(directory_, kPackageConfigFile);
+    const PackageSection section = ReadPackageSection(path, package_);
     if (section.status != platform::OpenStatus::kRead) {
-      Say(kCheckFailed,
+      Say(Level::kError,
           (section.status == platform::OpenStatus::kMissing ? "no " : "cannot read ") + path +
               (section.status == platform::OpenStatus::kMissing ? "" : ": " + section.reason));
-      return result_;
+      return ExitCode();
     }
     if (!section.found) {
-      Say(kCheckFailed, "no section [" + package_ + "] in " + std::string(kPackageConfigFile));
+      Say(Level::kError,
+          "no section " + SectionHeaderOf(package_) + " in " + std::string(kPackageConfigFile));
       PointOutNearHeaders(path);
-      return result_;
+      return ExitCode();
     }
-    Say(kCheckAllApplied, "package [" + package_ + "]: " + std::string(kPackageConfigFile) +
-                              " line " + std::to_string(section.headerLine));
+    Say(Level::kNote, "package [" + package_ + "]: " + std::string(kPackageConfigFile) + " line " +
+                          std::to_string(section.headerLine));
     ExplainBody(section);
 
-    Plan plan;
-    DispatchPackageSection(state_, section, package_, &plan);
-    for (const EffectCategory& category : kEffectCategories) {
-      const auto entries = plan.entries.find(category.row);
-      if (entries != plan.entries.end()) ExplainCategory(category, entries->second);
+    const DispatchReport report = DispatchPackageSection(section, package_, directory_, lists_);
+    for (const EffectCategory& category : kEffectCategories) ExplainCategory(category, report);
+    if (report.title) ExplainTitle(*report.title);
+    for (const std::string& line : problem::FilesLeftUnread(lists_, directory_)) {
+      Say(Level::kError, line);
     }
-    if (plan.title) ExplainTitle(*plan.title);
-    for (const std::string& problem : state_.problems) Say(kCheckFailed, problem);
 
     std::string files;
     ChangeMask mask = 0;
-    for (const PlannedWrite& write : PlanWriteBack(state_)) {
+    for (const PlannedWrite& write : PlanWriteBack(lists_)) {
       files += (files.empty() ? "" : ", ") + write.fileName;
       mask |= write.bit;
     }
-    Say(kCheckAllApplied, files.empty() ? "would write nothing" : "would write: " + files);
-    Say(kCheckAllApplied,
+    Say(Level::kNote, files.empty() ? "would write nothing" : "would write: " + files);
+    Say(Level::kNote,
         mask == 0 ? "the host editor would not be told"
                   : "the host editor would receive " + Hex(mask) + " (" + BitNames(mask) + ")");
-    return result_;
+    return ExitCode();
   }
 
  private:
-  void Say(int level, const std::string& line) {
-    result_ = std::max(result_, level);
-    out_ << (level == kCheckWarnings ? "warning: "
-             : level == kCheckFailed ? "error: "
-                                     : "")
+  void Say(Level level, const std::string& line) {
+    worst_ = std::max(worst_, level);
+    out_ << (level == Level::kWarning ? "warning: "
+             : level == Level::kError ? "error: "
+                                      : "")
          << line << '\n';
+  }
+
+  int ExitCode() const {
+    return worst_ == Level::kError     ? kCheckFailed
+           : worst_ == Level::kWarning ? kCheckWarnings
+                                       : kCheckAllApplied;
   }
 
   void PointOutNearHeaders(const std::string& path) {
     platform::TextFileReader file;
     if (file.ReadAll(path) != platform::OpenStatus::kRead) return;
-    const std::string header = Lower("[" + package_ + "]");
+    const std::string header = Lower(SectionHeaderOf(package_));
     std::string_view line;
     for (std::size_t number = 1; file.ReadLine(line); ++number) {
       const std::string_view trimmed = Trim(line);
       const std::string at = "  line " + std::to_string(number) + ": " + std::string(trimmed);
       if (Lower(trimmed) == header) {
-        Say(kCheckFailed, at + " differs only in letter case");
+        Say(Level::kError, at + " differs only in letter case");
       } else if (!trimmed.empty() && trimmed[0] == '#' &&
                  Lower(Trim(trimmed.substr(1))) == header) {
-        Say(kCheckFailed, at + " is commented out");
+        Say(Level::kError, at + " is commented out");
       }
     }
   }
@@ -194,118 +184,124 @@ class Checker {
         case BodyLine::Effect::kBlank:
           break;
         case BodyLine::Effect::kComment:
-          Say(kCheckAllApplied, at + "a comment");
+          Say(Level::kNote, at + "a comment");
           break;
         case BodyLine::Effect::kNoEquals:
-          Say(kCheckWarnings, at + "no effect: no \"=\"");
+          Say(Level::kWarning, at + "no effect: no \"=\"");
           break;
         case BodyLine::Effect::kEmptyKey:
-          Say(kCheckWarnings, at + "no effect: no key before \"=\"");
+          Say(Level::kWarning, at + "no effect: no key before \"=\"");
           break;
         case BodyLine::Effect::kRepeatedKey:
-          Say(kCheckWarnings, at + "no effect: key " + Quoted(body.key) + " is repeated; line " +
-                                  std::to_string(firstLineOfKey[body.key]) + " counts");
+          Say(Level::kWarning, at + "no effect: key " + Quoted(body.key) + " is repeated; line " +
+                                   std::to_string(firstLineOfKey[body.key]) + " counts");
           break;
         case BodyLine::Effect::kKey:
           firstLineOfKey[body.key] = body.number;
           if (std::find(known.begin(), known.end(), body.key) == known.end()) {
             const std::string like = Resembling(body.key);
-            Say(kCheckWarnings, at + "no effect: unknown key " + Quoted(body.key) +
-                                    (like.empty() ? "" : " (did you mean " + Quoted(like) + "?)"));
+            Say(Level::kWarning, at + "no effect: unknown key " + Quoted(body.key) +
+                                     (like.empty() ? "" : " (did you mean " + Quoted(like) + "?)"));
           } else if (section.table.at(body.key).empty()) {
-            Say(kCheckWarnings, at + "no effect: no entries");
+            Say(Level::kWarning, at + "no effect: no entries");
           }
           break;
       }
     }
   }
 
-  void ExplainCategory(const EffectCategory& category, const std::vector<Plan::Entry>& entries) {
-    const EffectList& list = state_.lists[category.row];
+  void ExplainCategory(const EffectCategory& category, const DispatchReport& report) {
+    const CategoryList& categoryList = lists_.categories[category.row];
+    if (!categoryList.load) return;  // no entry of this category
+    const EffectList& list = categoryList.list;
     const std::string file(category.listFile);
-    const bool exists = std::filesystem::exists(state_.PathOf(category.listFile));
-    Say(kCheckAllApplied, std::string(category.key) + ": " + file +
-                              (state_.listUnreadable[category.row] ? " (cannot be read)"
-                               : exists                            ? " (exists)"
-                                        : " (missing: would be created)"));
-    for (const Plan::Entry& entry : entries) ExplainEntry(list, entry);
+    const platform::OpenStatus status = categoryList.load->status;
+    Say(Level::kNote,
+        std::string(category.key) + ": " + file +
+            (status == platform::OpenStatus::kFailed ? " (cannot be read)"
+             : status == platform::OpenStatus::kRead ? " (exists)"
+                                                     : " (missing: would be created)"));
+    for (const DispatchReport::Item& item : report.items) {
+      if (item.category == &category) ExplainEntry(list, item);
+    }
+
     for (const EffectSection& section : list.sections) {
       if (!section.name.empty()) continue;
-      Say(kCheckWarnings, "  " + file + " has " + std::to_string(section.lines.size()) +
-                              " lines in no named section (kept as they are)");
+      Say(Level::kWarning, "  " + file + " has " + std::to_string(section.lines.size()) +
+                               " lines in no named section (kept as they are)");
     }
   }
 
-  void ExplainEntry(const EffectList& list, const Plan::Entry& entry) {
-    const MergeReport& r = entry.report;
+  void ExplainEntry(const EffectList& list, const DispatchReport::Item& entry) {
+    const ParsedEntry& parsed = entry.report.entry;
+    const MergeReport& r = entry.report.merge;
     const std::string at = "  " + Quoted(entry.item) + ": ";
-    const std::string group = Quoted(r.entry.group);
+    const std::string group = Quoted(parsed.group);
     const std::string lineNumber = "line " + std::to_string(r.line + 1);
     switch (r.outcome) {
       case MergeOutcome::kIgnoredNoGroup:
-        Say(kCheckWarnings,
+        Say(Level::kWarning,
             at + "ignored: " +
                 (entry.item.find('>') == std::string::npos ? "no \">\"" : "no group before \">\""));
         return;
       case MergeOutcome::kIgnoredEmptyLine:
-        Say(kCheckWarnings, at + "ignored: nothing after \">\"");
+        Say(Level::kWarning, at + "ignored: nothing after \">\"");
         return;
       case MergeOutcome::kListUnreadable:
-        Say(kCheckFailed, at + "dropped: the list file cannot be read");
+        Say(Level::kError, at + "dropped: the list file cannot be read");
         return;
       case MergeOutcome::kSectionCreated:
-        Say(kCheckAllApplied,
-            at + "adds section \"+" + r.entry.group + "\" with " + Quoted(r.entry.line));
+        Say(Level::kNote,
+            at + "adds section \"+" + parsed.group + "\" with " + Quoted(parsed.line));
         for (std::size_t i = 0; i + 1 < list.sections.size(); ++i) {
           const std::string_view name = list.sections[i].name;
-          if (!name.empty() && Folded(name) == Folded(r.entry.group)) {
-            Say(kCheckWarnings, "  section " + Quoted(name) + " exists; it differs from " + group +
-                                    " only in letter case or blanks");
+          if (!name.empty() && Folded(name) == Folded(parsed.group)) {
+            Say(Level::kWarning, "  section " + Quoted(name) + " exists; it differs from " + group +
+                                     " only in letter case or blanks");
             break;
           }
         }
         break;
       case MergeOutcome::kLineAppended:
-        Say(kCheckAllApplied, at + "appends " + Quoted(r.entry.line) + " to section " + group);
+        Say(Level::kNote, at + "appends " + Quoted(parsed.line) + " to section " + group);
         break;
       case MergeOutcome::kLineOverwritten:
-        if (r.oldLine == r.entry.line) {
-          Say(kCheckAllApplied, at + "already present: " + lineNumber + " of section " + group);
+        if (r.oldLine == parsed.line) {
+          Say(Level::kNote, at + "already present: " + lineNumber + " of section " + group);
         } else {
-          Say(kCheckAllApplied, at + "overwrites " + lineNumber + " of section " + group + ": " +
-                                    Quoted(r.oldLine) + " -> " + Quoted(r.entry.line));
+          Say(Level::kNote, at + "overwrites " + lineNumber + " of section " + group + ": " +
+                                Quoted(r.oldLine) + " -> " + Quoted(parsed.line));
         }
         break;
       case MergeOutcome::kAlreadyPresent:
-        Say(kCheckAllApplied, at + "already present: " + lineNumber + " of section " + group);
+        Say(Level::kNote, at + "already present: " + lineNumber + " of section " + group);
         break;
     }
-    if (!r.entry.name.empty() && IsWhiteSpace(r.entry.name.back())) {
-      Say(kCheckWarnings, "  the name " + Quoted(r.entry.name) +
-                              " ends in blanks before \":=\"; they are part of the name");
+    if (!parsed.name.empty() && IsWhiteSpace(parsed.name.back())) {
+      Say(Level::kWarning, "  the name " + Quoted(parsed.name) +
+                               " ends in blanks before \":=\"; they are part of the name");
     }
   }
 
   void ExplainTitle(TitleOutcome outcome) {
     switch (outcome) {
       case TitleOutcome::kAdded:
-        Say(kCheckAllApplied,
-            "title: " + Quoted(package_) + " would be added to " + kTitleListFile);
+        Say(Level::kNote, "title: " + Quoted(package_) + " would be added to " + kTitleListFile);
         break;
       case TitleOutcome::kAlreadyListed:
-        Say(kCheckAllApplied,
-            "title: " + Quoted(package_) + " is already listed in " + kTitleListFile);
+        Say(Level::kNote, "title: " + Quoted(package_) + " is already listed in " + kTitleListFile);
         break;
       case TitleOutcome::kUnreadable:
-        Say(kCheckFailed, std::string("title: ") + kTitleListFile + " cannot be read");
+        Say(Level::kError, std::string("title: ") + kTitleListFile + " cannot be read");
         break;
     }
   }
 
-  RunState state_;
+  std::string directory_;
   std::string package_;
+  HostLists lists_;
   std::ostream& out_;
-  int result_ = kCheckAllApplied;
+  Level worst_ = Level::kNote;
 };
 
 }  // namespace

@@ -1,0 +1,31 @@
+// Every sentence that the installer writes about a problem, in one place: one line each,
+// naming the file (or the window), the reason and what the user can do.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "effects/host_lists.h"
+#include "platform/host_window.h"
+
+namespace fx::problem {
+
+// A file that exists but could not be read; consequence: what the run did about it.
+std::string CannotRead(const std::string& path, const std::string& reason, const char* consequence);
+inline constexpr char kLeftUnchanged[] = "it is left unchanged";
+inline constexpr char kNothingInstalled[] = "nothing was installed";
+
+// One line for each list file that exists but could not be read, which the run left alone.
+std::vector<std::string> FilesLeftUnread(const HostLists& lists, const std::string& directory);
+
+std::string CannotWrite(const std::string& path, const std::string& reason);
+std::string NoAppDirectory(const std::string& reason);
+std::string OtherInstallationRunning(const std::string& directory,
+                                     std::chrono::milliseconds waited);
+std::string CannotLock(const std::string& directory, const std::string& reason);
+// The line for a host editor that is running but was not told, or nothing.
+std::string HostNotTold(const platform::SendOutcome& outcome);
+std::string Unexpected(const char* what);
+
+}  // namespace fx::problem
