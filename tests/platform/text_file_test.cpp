@@ -27,10 +27,12 @@ std::vector<std::string> ReadAllLines(const std::string& path) {
 }
 
 TEST(TextFileReader, SplitsLinesByTheTextModeRules) {
+  // Lines that would cross the boundaries of a reader working in blocks of 256 KiB (as the
+  // writer does): a long line, and a CR that would end one block with its LF starting the
+  // next. The reader takes the whole file at once, and must stay indifferent to both.
   const size_t block = 256 * 1024;
   const std::string longLine(block * 2 + 17, 'x');
-  const std::string beforeBoundary(block - 1,
-                                   'y');  // its CR ends one block, its LF starts the next
+  const std::string beforeBoundary(block - 1, 'y');
   struct Case {
     const char* rule;
     std::string bytes;

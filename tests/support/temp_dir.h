@@ -2,6 +2,7 @@
 // written and read back as raw bytes.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>

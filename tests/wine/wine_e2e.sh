@@ -10,6 +10,10 @@ set -uo pipefail
 arch=$1 installer=$2 stub=$3
 receiverArch=${4:-$arch} receiverStub=${5:-$stub}
 here=$(cd "$(dirname "$0")" && pwd)
+if [ ! -f "$receiverStub" ]; then
+  echo "wine_e2e.sh: no host stub at $receiverStub (build the win64 preset first)" >&2
+  exit 77
+fi
 for loaderArch in "$arch" "$receiverArch"; do
   "$here/wine-run.sh" "$loaderArch" --version >/dev/null || exit $?
 done
