@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev clang clang-format libclang-rt-14-dev
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386 hyperfine
-          acl attr)
+          acl attr nsis)
 
 missing=()
 for package in "${packages[@]}"; do
