@@ -9,6 +9,7 @@
 #include "app/write_back.h"
 #include "common/narrow_string.h"
 #include "effects/host_lists.h"
+#include "effects/install_record.h"
 #include "package/package_section.h"
 #include "platform/directory_lock.h"
 #include "platform/file.h"
@@ -41,34 +42,72 @@ std::vector<std::string> PathsIn(const std::string& directory,
   return paths;
 }
 
-// Everything between the lock taken and released: read, merge, write back. The mask of the
-// files whose write was attempted.
+// What of the dispatch landed in files that were written, as record entries.
+std::vector<RecordEntry> Landed(const DispatchReport& report, ChangeMask written) {
+  std::vector<RecordEntry> landed;
+  RecordEntry entry;
+  for (const DispatchReport::Item& item : report.items) {
+    if ((written & item.category->changeBit) && RecordOf(*item.category, item.report, entry)) {
+      landed.push_back(entry);
+    }
+  }
+  if (report.title && (written & kTitleListBit) && *report.title != TitleOutcome::kUnreadable) {
+    entry = RecordEntry();
+    entry.kind =
+        *report.title == TitleOutcome::kAdded ? RecordKind::kTitleAdded : RecordKind::kTitlePresent;
+    landed.push_back(entry);
+  }
+  return landed;
+}
+
+// Adds what landed to the installation record, which fxremove reads. A record that cannot be
+// kept is a note: the lists were installed.
+void Record(const std::string& packageName, const std::vector<RecordEntry>& landed,
+            const std::string& directory, RunReport& report) {
+  if (landed.empty()) return;
+  const std::string path = platform::PathIn(directory, kInstallRecordFile);
+  InstallRecord record;
+  const LoadResult loaded = LoadInstallRecord(record, path);
+  if (loaded.status == platform::OpenStatus::kFailed) {
+    report.Note(problem::CannotRecord(path, loaded.reason));
+    return;
+  }
+  const PackageRecord* before = record.Find(packageName);
+  const std::size_t known = before ? before->entries.size() : 0;
+  AddToRecord(record, packageName, landed);
+  if (record.Find(packageName)->entries.size() == known) return;  // nothing new
+  const SaveResult saved = SaveInstallRecord(record, path);
+  if (!saved.ok) report.Note(problem::CannotRecord(path, saved.reason));
+}
+
+// Everything between the lock taken and released: read, merge, write back, record. The mask
+// of the files whose write was attempted.
 ChangeMask InstallLocked(const std::string& packageName, const std::string& directory,
-                         std::vector<std::string>& problems) {
+                         RunReport& report) {
   platform::CleanUpInterruptedReplacements(PathsIn(directory, WritableFileNames()));
   const std::string config = platform::PathIn(directory, kPackageConfigFile);
   const PackageSection section = ReadPackageSection(config, packageName);
   if (section.status == platform::OpenStatus::kFailed) {
-    problems.push_back(problem::CannotRead(config, section.reason, problem::kNothingInstalled));
+    report.Problem(problem::CannotRead(config, section.reason, problem::kNothingInstalled));
     return 0;
   }
   HostLists lists;
-  DispatchPackageSection(section, packageName, directory, lists);
+  const DispatchReport dispatched = DispatchPackageSection(section, packageName, directory, lists);
   for (std::string& line : problem::FilesLeftUnread(lists, directory)) {
-    problems.push_back(std::move(line));
+    report.Problem(std::move(line));
   }
-  WriteBackResult written = WriteBack(lists, directory);
-  problems.insert(problems.end(), written.failures.begin(), written.failures.end());
+  WriteBackResult written = WriteBack(PlanWriteBack(lists), lists, directory);
+  for (std::string& line : written.failures) report.Problem(std::move(line));
+  Record(packageName, Landed(dispatched, written.written), directory, report);
   return written.mask;
 }
 
-int Run(const std::string& packageName, const InstallEnvironment& environment,
-        std::vector<std::string>& problems) {
+void Run(const std::string& packageName, const InstallEnvironment& environment, RunReport& report) {
   std::string directory;
   std::string reason;
   if (!FindAppDirectory(environment.executablePath, directory, reason)) {
-    problems.push_back(problem::NoAppDirectory(reason));
-    return kExitPartlyFailed;
+    report.Problem(problem::NoAppDirectory(reason));
+    return;
   }
 
   ChangeMask mask = 0;
@@ -76,23 +115,22 @@ int Run(const std::string& packageName, const InstallEnvironment& environment,
     platform::DirectoryLock lock;
     switch (lock.Acquire(directory, environment.lockTimeout, reason)) {
       case platform::LockStatus::kAcquired:
-        mask = InstallLocked(packageName, directory, problems);
+        mask = InstallLocked(packageName, directory, report);
         break;
       case platform::LockStatus::kTimedOut:
-        problems.push_back(problem::OtherInstallationRunning(directory, environment.lockTimeout));
-        return kExitPartlyFailed;
+        report.Problem(problem::OtherInstallationRunning(directory, environment.lockTimeout));
+        return;
       case platform::LockStatus::kFailed:
-        problems.push_back(problem::CannotLock(directory, reason));
-        return kExitPartlyFailed;
+        report.Problem(problem::CannotLock(directory, reason));
+        return;
     }
   }
 
   // Every file is closed and the lock released: the next run need not wait for the editor.
   if (mask != 0) {
     const std::string notTold = problem::HostNotTold(environment.notifyHost(mask));
-    if (!notTold.empty()) problems.push_back(notTold);
+    if (!notTold.empty()) report.Problem(notTold);
   }
-  return problems.empty() ? kExitDone : kExitPartlyFailed;
 }
 
 }  // namespace
@@ -110,18 +148,17 @@ int InstallEffects(int argc, char** argv, const InstallEnvironment& environment)
   if (argc < 2 || argv[1][0] == '\0') return kExitDone;
   const std::string packageName = argv[1];
 
-  std::vector<std::string> problems;
-  int exitCode = kExitPartlyFailed;
+  RunReport report;
   try {
-    exitCode = Run(packageName, environment, problems);
+    Run(packageName, environment, report);
   } catch (const std::exception& error) {
     // Out of memory, or anything else that the run did not foresee: whatever was written by
     // then is complete, since every file is replaced as a whole.
-    problems.push_back(problem::Unexpected(error.what()));
+    report.Problem(problem::Unexpected(error.what()));
   }
-  for (const std::string& line : problems) *environment.err << "fxinstall: " << line << '\n';
+  for (const std::string& line : report.lines) *environment.err << "fxinstall: " << line << '\n';
   environment.err->flush();
-  return exitCode;
+  return report.failed ? kExitPartlyFailed : kExitDone;
 }
 
 }  // namespace fx

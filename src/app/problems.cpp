@@ -29,6 +29,11 @@ std::string CannotWrite(const std::string& path, const std::string& reason) {
   return "cannot write " + path + ": " + reason;
 }
 
+std::string CannotRecord(const std::string& path, const std::string& reason) {
+  return "cannot record the installation in " + path + ": " + reason +
+         "; fxremove cannot undo it exactly";
+}
+
 std::string NoAppDirectory(const std::string& reason) {
   return "cannot find the program's own directory: " + reason + "; nothing was installed";
 }

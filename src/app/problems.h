@@ -9,6 +9,23 @@
 #include "effects/host_lists.h"
 #include "platform/host_window.h"
 
+namespace fx {
+
+// The lines a run writes on standard error, in order, and whether one of them is a problem
+// that makes the exit code 2 (a note does not).
+struct RunReport {
+  std::vector<std::string> lines;
+  bool failed = false;
+
+  void Problem(std::string line) {
+    lines.push_back(std::move(line));
+    failed = true;
+  }
+  void Note(std::string line) { lines.push_back(std::move(line)); }
+};
+
+}  // namespace fx
+
 namespace fx::problem {
 
 // A file that exists but could not be read; consequence: what the run did about it.
@@ -20,6 +37,8 @@ inline constexpr char kNothingInstalled[] = "nothing was installed";
 std::vector<std::string> FilesLeftUnread(const HostLists& lists, const std::string& directory);
 
 std::string CannotWrite(const std::string& path, const std::string& reason);
+// The installation record could not be read or written: the lists were installed all the same.
+std::string CannotRecord(const std::string& path, const std::string& reason);
 std::string NoAppDirectory(const std::string& reason);
 std::string OtherInstallationRunning(const std::string& directory,
                                      std::chrono::milliseconds waited);

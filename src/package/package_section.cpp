@@ -1,5 +1,6 @@
 #include "package/package_section.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "common/narrow_string.h"
@@ -59,6 +60,35 @@ PackageSection ReadPackageSection(const std::string& path, const std::string& pa
     }
   }
   return section;
+}
+
+ConfigSections ReadEverySection(const std::string& path) {
+  ConfigSections config;
+  platform::TextFileReader file;
+  config.status = file.ReadAll(path);
+  if (config.status != platform::OpenStatus::kRead) {
+    config.reason = file.Error();
+    return config;
+  }
+  PackageTable* open = nullptr;  // the table of the section being read, if any
+  std::string_view line;
+  while (file.ReadLine(line)) {
+    const std::string_view trimmed = Trim(line);
+    if (!trimmed.empty() && trimmed[0] == '[') {
+      open = nullptr;
+      if (trimmed.size() < 2 || trimmed.back() != ']') continue;
+      const std::string name(trimmed.substr(1, trimmed.size() - 2));
+      const bool known = std::any_of(config.sections.begin(), config.sections.end(),
+                                     [&](const auto& section) { return section.first == name; });
+      if (!known) open = &config.sections.emplace_back(name, PackageTable()).second;
+      continue;
+    }
+    const size_t equals = trimmed.find('=');
+    if (open == nullptr || equals == std::string_view::npos) continue;
+    const std::string_view key = Trim(trimmed.substr(0, equals));
+    if (!key.empty()) open->try_emplace(std::string(key), Trim(trimmed.substr(equals + 1)));
+  }
+  return config;
 }
 
 DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,

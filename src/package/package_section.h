@@ -57,6 +57,15 @@ std::string SectionHeaderOf(const std::string& packageName);
 // to its end gives kFailed and no table.
 PackageSection ReadPackageSection(const std::string& path, const std::string& packageName);
 
+// Every section of the config file at path, by name, each with its key table (the first
+// section of a name counts, as for ReadPackageSection). kFailed: the file cannot be read.
+struct ConfigSections {
+  platform::OpenStatus status = platform::OpenStatus::kRead;
+  std::string reason;
+  std::vector<std::pair<std::string, PackageTable>> sections;
+};
+ConfigSections ReadEverySection(const std::string& path);
+
 // What dispatching a package section did.
 struct DispatchReport {
   struct Item {

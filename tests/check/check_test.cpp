@@ -190,9 +190,10 @@ TEST_F(CheckTest, ThePlanIsWhatTheInstallerDoes) {
   std::string package = "P";
   char* argv[] = {program.data(), package.data(), nullptr};
   ASSERT_EQ(InstallEffects(2, argv, environment), kExitDone);
+  // The files the plan names, and the installation record beside them.
   EXPECT_EQ(FilesWrittenSinceAged(),
             (std::vector<std::string>{"MovieTitle.txt", "SceneList.txt", "StyleList.txt",
-                                      "TextInEffectList.txt"}));
+                                      "TextInEffectList.txt", "fxinstall-record.txt"}));
   EXPECT_EQ(masks, std::vector<ChangeMask>{0x12A});
 }
 

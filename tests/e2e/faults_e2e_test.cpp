@@ -128,7 +128,7 @@ TEST_F(Faults, AKilledRunLeavesEveryFileWhole) {
   EXPECT_EQ(finished.exitCode, 0);
   EXPECT_EQ(finished.err, "");
   for (const char* name : lists) EXPECT_EQ(dir.Read(name), fresh[name]) << name;
-  std::vector<std::string> names = {"ExEffConfig.ini", "fxinstall"};
+  std::vector<std::string> names = {"ExEffConfig.ini", "fxinstall", "fxinstall-record.txt"};
   names.insert(names.end(), std::begin(lists), std::end(lists));
   std::sort(names.begin(), names.end());
   EXPECT_EQ(dir.List(), names);

@@ -25,9 +25,9 @@ TEST_F(InstallerProcess, InstallsAPackageAndTouchesNothingElse) {
   EXPECT_EQ(dir.Read("MovieTitle.txt"), "Autumn\r\n");
   EXPECT_EQ(dir.Read("StyleList.txt"), "+S\nodd  \n");
   EXPECT_EQ(std::filesystem::last_write_time(dir.Path() / "StyleList.txt"), styleTime);
-  EXPECT_EQ(dir.List(),
-            (std::vector<std::string>{"ExEffConfig.ini", "MovieTitle.txt", "StyleList.txt",
-                                      "TextInEffectList.txt", "fxinstall"}));
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"ExEffConfig.ini", "MovieTitle.txt",
+                                                  "StyleList.txt", "TextInEffectList.txt",
+                                                  "fxinstall", "fxinstall-record.txt"}));
 }
 
 TEST_F(InstallerProcess, NothingToDoIsSilentSuccess) {
@@ -72,8 +72,9 @@ TEST_F(InstallerProcess, AWriteThatFailsPartWayLeavesTheOldFile) {
       << outcome.err;
   EXPECT_EQ(dir.Read("TextInEffectList.txt"), bigList);
   EXPECT_EQ(dir.Read("SceneList.txt"), "+S\r\ns\r\n\r\n");
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"ExEffConfig.ini", "SceneList.txt",
-                                                  "TextInEffectList.txt", "fxinstall"}));
+  EXPECT_EQ(dir.List(),
+            (std::vector<std::string>{"ExEffConfig.ini", "SceneList.txt", "TextInEffectList.txt",
+                                      "fxinstall", "fxinstall-record.txt"}));
 }
 
 }  // namespace
