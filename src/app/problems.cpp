@@ -72,4 +72,28 @@ std::string Unexpected(const char* what) {
   return std::string("stopped by an unexpected error: ") + what;
 }
 
+std::string NoRecord(const std::string& package, const std::string& recordPath) {
+  return "no record of the package " + package + " in " + recordPath +
+         "; nothing was changed: for a package installed before records were kept, run "
+         "fxremove --from-config " +
+         package;
+}
+
+std::string NoSection(const std::string& package, const std::string& configPath) {
+  return "no section [" + package + "] in " + configPath + "; nothing was changed";
+}
+
+std::string ChangedByHand(const std::string& path, const std::string& group,
+                          const std::string& expected, const std::string& now) {
+  return path + ": the line \"" + expected + "\" of section \"" + group +
+         "\" was changed since it was installed" +
+         (now.empty() ? std::string(" (it is gone)") : " (it reads \"" + now + "\")") +
+         "; it is left as it is";
+}
+
+std::string CannotRestore(const std::string& package) {
+  return "the lines that " + package +
+         " overwrote are not known without a record and cannot be restored";
+}
+
 }  // namespace fx::problem

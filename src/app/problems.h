@@ -47,4 +47,11 @@ std::string CannotLock(const std::string& directory, const std::string& reason);
 std::string HostNotTold(const platform::SendOutcome& outcome);
 std::string Unexpected(const char* what);
 
+// fxremove's lines.
+std::string NoRecord(const std::string& package, const std::string& recordPath);
+std::string NoSection(const std::string& package, const std::string& configPath);
+std::string ChangedByHand(const std::string& path, const std::string& group,
+                          const std::string& expected, const std::string& now);
+std::string CannotRestore(const std::string& package);
+
 }  // namespace fx::problem

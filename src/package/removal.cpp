@@ -108,15 +108,18 @@ class Remover {
     const auto section =
         std::find_if(list.list.sections.begin(), list.list.sections.end(),
                      [&](const EffectSection& s) { return s.name == entry.group; });
+    // A line is found by its text; a named one that is not, by its name, to tell a line
+    // changed by hand from one that is gone.
     std::vector<std::string_view>* lines = nullptr;
     std::size_t position = 0;
     if (section != list.list.sections.end()) {
       lines = &section->lines;
       const std::string_view name = NameOfLine(entry.line);
-      const bool byName = entry.kind == RecordKind::kOverwritten && !name.empty();
-      const auto found = std::find_if(lines->begin(), lines->end(), [&](std::string_view line) {
-        return byName ? NameOfLine(line) == name : line == entry.line;
-      });
+      auto found = std::find(lines->begin(), lines->end(), entry.line);
+      if ((entry.kind == RecordKind::kOverwritten || found == lines->end()) && !name.empty()) {
+        found = std::find_if(lines->begin(), lines->end(),
+                             [&](std::string_view line) { return NameOfLine(line) == name; });
+      }
       position = static_cast<std::size_t>(found - lines->begin());
       if (found != lines->end()) step.currentLine = *found;
     }
@@ -154,7 +157,9 @@ class Remover {
       return;
     }
     if (!asLeft) {
-      step.effect = Effect::kChangedByHand;
+      const bool undone = entry.kind == RecordKind::kOverwritten ? step.currentLine == entry.oldLine
+                                                                 : step.currentLine.empty();
+      step.effect = undone ? Effect::kAlreadyUndone : Effect::kChangedByHand;
       return;
     }
 

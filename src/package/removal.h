@@ -10,7 +10,9 @@
 //   line since, that package's record takes over the old text (or, for an appended line, the
 //   appending), so that removing both, in either order, gives back what was there before.
 // - A line that is not as the package left it, and that no other package's record explains,
-//   was changed by hand: it is left as it is.
+//   was changed by hand: it is left as it is. An added line that is gone, or an overwritten
+//   line that has its old text back, needs nothing more (a removal interrupted part-way). An added line that is gone, or an overwritten
+//   line that has its old text back, needs nothing more (a removal interrupted part-way).
 // - Its title line is removed if the package added it; one registered before stays.
 // - Entries of a line it found present need nothing undone.
 #pragma once
@@ -31,6 +33,7 @@ struct RemovalStep {
     kLineRestored,
     kHandedOver,     // another package's record takes it over (otherPackage)
     kChangedByHand,  // left as it is (currentLine: what it holds now; empty when gone)
+    kAlreadyUndone,  // the line is gone, or has its old text back (an interrupted removal)
     kNothingToUndo,  // a line or title that was there before the package
     kTitleRemoved,
     kListUnreadable,  // its file cannot be read: the entry stays in the record

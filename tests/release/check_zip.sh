@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks a release zip: check_zip.sh win64|win32 ZIP VERSION OBJDUMP
 #
-# It holds exactly the two programs, the readme and the license in one folder named like the
+# It holds exactly the three programs, the readme and the license in one folder named like the
 # zip; the programs carry what inspect_exe.sh checks, stripped; and the installer from the zip
 # starts under Wine (exit code 77, skipped, where Wine cannot run it).
 set -uo pipefail
@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 [ -f "$zip" ] || { echo "FAILED: no $zip"; exit 1; }
 (cd "$work" && cmake -E tar xf "$zip") || { echo "FAILED: cannot unpack $zip"; exit 1; }
 listing=$(cd "$work" && find . -type f | sort | tr '\n' ' ')
-expected="./$folder/LICENSE.txt ./$folder/README.txt ./$folder/fxcheck.exe ./$folder/fxinstall.exe "
+expected="./$folder/LICENSE.txt ./$folder/README.txt ./$folder/fxcheck.exe ./$folder/fxinstall.exe ./$folder/fxremove.exe "
 if [ "$listing" != "$expected" ]; then
   printf 'FAILED: the zip holds\n  %s\nnot\n  %s\n' "$listing" "$expected"
   exit 1
@@ -26,7 +26,7 @@ grep -q $'^Copyright (c) 2026 the fxinstall authors\r$' "$work/$folder/LICENSE.t
   { echo "FAILED: LICENSE.txt lacks its copyright line, or its lines do not end in CR LF"; exit 1; }
 
 "$here/inspect_exe.sh" "$objdump" "$version" stripped "$work/$folder/fxinstall.exe" \
-  "$work/$folder/fxcheck.exe" || exit 1
+  "$work/$folder/fxcheck.exe" "$work/$folder/fxremove.exe" || exit 1
 
 # The shipped installer starts, and without a package name does nothing.
 "$here/../wine/wine-run.sh" "$arch" "$work/$folder/fxinstall.exe" >"$work/out" 2>&1

@@ -1,0 +1,166 @@
+#include "app/remove.h"
+
+#include <exception>
+#include <string_view>
+
+#include "app/problems.h"
+#include "app/write_back.h"
+#include "effects/host_lists.h"
+#include "effects/install_record.h"
+#include "package/package_section.h"
+#include "package/removal.h"
+#include "platform/directory_lock.h"
+#include "platform/file.h"
+#include "platform/stray_files.h"
+
+namespace fx {
+namespace {
+
+constexpr std::string_view kFromConfig = "--from-config";
+
+struct RemovalRun {
+  std::string package;
+  bool fromConfig = false;
+  std::string directory;
+  RunReport report;
+  bool noRecord = false;
+};
+
+// Writes back what plan changed and names the lines changed by hand. The bits of the files
+// written, and in mask those whose write was attempted.
+ChangeMask WriteBackRemoval(const RemovalPlan& plan, const HostLists& lists, RemovalRun& run,
+                            ChangeMask& mask) {
+  for (std::string& line : problem::FilesLeftUnread(lists, run.directory)) {
+    run.report.Problem(std::move(line));
+  }
+  WriteBackResult written = WriteBack(PlanWriteBack(plan.changed), lists, run.directory);
+  for (std::string& line : written.failures) run.report.Problem(std::move(line));
+  for (const RemovalStep& step : plan.steps) {
+    if (step.effect != RemovalStep::Effect::kChangedByHand) continue;
+    const bool title = step.entry.list.empty();
+    run.report.Note(problem::ChangedByHand(
+        platform::PathIn(run.directory, title ? kTitleListFile : step.entry.list),
+        title ? std::string() : step.entry.group, title ? run.package : step.entry.line,
+        step.currentLine));
+  }
+  mask = written.mask;
+  return written.written;
+}
+
+ChangeMask RemoveRecorded(RemovalRun& run) {
+  const std::string path = platform::PathIn(run.directory, kInstallRecordFile);
+  InstallRecord record;
+  const LoadResult loaded = LoadInstallRecord(record, path);
+  if (loaded.status == platform::OpenStatus::kFailed) {
+    run.report.Problem(problem::CannotRead(path, loaded.reason, "nothing was removed"));
+    return 0;
+  }
+  if (record.Find(run.package) == nullptr) {
+    run.noRecord = true;
+    run.report.Note(problem::NoRecord(run.package, path));
+    return 0;
+  }
+  HostLists lists;
+  const RemovalPlan plan = RemovePackage(record, run.package, run.directory, lists);
+  ChangeMask mask = 0;
+  const ChangeMask written = WriteBackRemoval(plan, lists, run, mask);
+  // Last: what could not be undone stays, so that a later run finishes the job.
+  UpdateRecordAfterRemoval(record, run.package, plan, written);
+  const SaveResult saved = SaveInstallRecord(record, path);
+  if (!saved.ok) run.report.Problem(problem::CannotWrite(path, saved.reason));
+  return mask;
+}
+
+ChangeMask RemoveDeclaredInConfig(RemovalRun& run) {
+  const std::string path = platform::PathIn(run.directory, kPackageConfigFile);
+  const ConfigSections config = ReadEverySection(path);
+  if (config.status == platform::OpenStatus::kFailed) {
+    run.report.Problem(problem::CannotRead(path, config.reason, "nothing was removed"));
+    return 0;
+  }
+  std::vector<PackageDeclaration> others;
+  const PackageTable* own = nullptr;
+  for (const auto& [name, table] : config.sections) {
+    if (name == run.package) {
+      own = &table;
+    } else {
+      others.push_back(DeclarationOf(name, table));
+    }
+  }
+  if (own == nullptr) {
+    run.noRecord = true;
+    run.report.Note(problem::NoSection(run.package, path));
+    return 0;
+  }
+  run.report.Note(problem::CannotRestore(run.package));
+  HostLists lists;
+  const RemovalPlan plan =
+      RemoveDeclared(DeclarationOf(run.package, *own), others, run.directory, lists);
+  ChangeMask mask = 0;
+  WriteBackRemoval(plan, lists, run, mask);
+  return mask;
+}
+
+void Run(RemovalRun& run, const InstallEnvironment& environment) {
+  std::string reason;
+  if (!FindAppDirectory(environment.executablePath, run.directory, reason)) {
+    run.report.Problem(problem::NoAppDirectory(reason));
+    return;
+  }
+  ChangeMask mask = 0;
+  {
+    platform::DirectoryLock lock;
+    switch (lock.Acquire(run.directory, environment.lockTimeout, reason)) {
+      case platform::LockStatus::kAcquired:
+        break;
+      case platform::LockStatus::kTimedOut:
+        run.report.Problem(
+            problem::OtherInstallationRunning(run.directory, environment.lockTimeout));
+        return;
+      case platform::LockStatus::kFailed:
+        run.report.Problem(problem::CannotLock(run.directory, reason));
+        return;
+    }
+    std::vector<std::string> paths;
+    for (const std::string& name : WritableFileNames()) {
+      paths.push_back(platform::PathIn(run.directory, name));
+    }
+    platform::CleanUpInterruptedReplacements(paths);
+    mask = run.fromConfig ? RemoveDeclaredInConfig(run) : RemoveRecorded(run);
+  }
+  if (mask != 0) {
+    const std::string notTold = problem::HostNotTold(environment.notifyHost(mask));
+    if (!notTold.empty()) run.report.Problem(notTold);
+  }
+}
+
+}  // namespace
+
+int RemoveEffects(int argc, char** argv, const InstallEnvironment& environment) {
+  if (!environment.startUp()) {
+    *environment.out << kStartUpFailedMessage << std::flush;
+    return kExitStartUpFailed;
+  }
+  RemovalRun run;
+  int next = 1;
+  if (next < argc && argv[next] == kFromConfig) {
+    run.fromConfig = true;
+    ++next;
+  }
+  if (next != argc - 1 || argv[next][0] == '\0') {
+    *environment.err << "usage: fxremove [--from-config] PackageName\n" << std::flush;
+    return kExitNoRecord;
+  }
+  run.package = argv[next];
+  try {
+    Run(run, environment);
+  } catch (const std::exception& error) {
+    run.report.Problem(problem::Unexpected(error.what()));
+  }
+  for (const std::string& line : run.report.lines) *environment.err << "fxremove: " << line << '\n';
+  environment.err->flush();
+  if (run.report.failed) return kExitPartlyFailed;
+  return run.noRecord ? kExitNoRecord : kExitDone;
+}
+
+}  // namespace fx
