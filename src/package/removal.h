@@ -11,7 +11,6 @@
 //   appending), so that removing both, in either order, gives back what was there before.
 // - A line that is not as the package left it, and that no other package's record explains,
 //   was changed by hand: it is left as it is. An added line that is gone, or an overwritten
-//   line that has its old text back, needs nothing more (a removal interrupted part-way). An added line that is gone, or an overwritten
 //   line that has its old text back, needs nothing more (a removal interrupted part-way).
 // - Its title line is removed if the package added it; one registered before stays.
 // - Entries of a line it found present need nothing undone.
