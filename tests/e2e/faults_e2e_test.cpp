@@ -134,6 +134,68 @@ TEST_F(Faults, AKilledRunLeavesEveryFileWhole) {
   EXPECT_EQ(dir.List(), names);
 }
 
+// A removal killed at random moments: every file is afterwards as it was installed or as it
+// was before, and a later removal finishes the job.
+TEST_F(Faults, AKilledRemovalLeavesEveryFileWholeAndARerunFinishes) {
+  const char* lists[] = {"TextInEffectList.txt", "TextStayEffectList.txt", "TextOutEffectList.txt",
+                         "StyleList.txt",        "AdjustList.txt",         "ToneList.txt",
+                         "SceneList.txt",        "MovieTitle.txt"};
+  std::string config = "[P]\nDir=MovieTitle\n";
+  for (const char* key : {"TextIn", "TextStay", "TextOut", "Style", "Adjust", "Tone", "Scene"}) {
+    config += std::string(key) + "=G>n:=new;G>plain;New>x\n";
+  }
+  std::map<std::string, std::string> original;
+  for (const char* name : lists) {
+    original[name] =
+        "+G\r\n" + Repeat("n:=old\r\nsome effect:=1,2,3,4,5,6,7,8,9\r\n", 20000) + "\r\n";
+  }
+  original["MovieTitle.txt"] = Repeat("A title package\r\n", 50000);
+  dir.Write("ExEffConfig.ini", config);
+  const std::string installer = program;
+  const std::string remover = AddRemover();
+  std::map<std::string, std::string> installed;
+  auto install = [&] {
+    for (const auto& [name, bytes] : original) dir.Write(name, bytes);
+    std::filesystem::remove(dir.Path() / "fxinstall-record.txt");
+    program = installer;
+    ASSERT_EQ(Run({"P"}).exitCode, 0);
+    for (const char* name : lists) installed[name] = dir.Read(name).value();
+    program = remover;
+  };
+
+  install();
+  const auto begin = std::chrono::steady_clock::now();
+  ASSERT_EQ(Run({"P"}).exitCode, 0);
+  const auto runTime = std::chrono::steady_clock::now() - begin;
+  for (const char* name : lists) ASSERT_EQ(dir.Read(name), original[name]) << name;
+
+  std::mt19937 random(7);
+  int rerunsWithWork = 0;
+  for (int round = 0; round < 12; ++round) {
+    install();
+    const pid_t child = Start({"P"});
+    std::this_thread::sleep_for(runTime * (random() % 1000) / 1000);
+    kill(child, SIGKILL);
+    Wait(child);
+    for (const char* name : lists) {
+      const std::string now = dir.Read(name).value_or("<missing>");
+      ASSERT_TRUE(now == installed[name] || now == original[name]) << name << " in round " << round;
+    }
+    // Once the killed removal had updated the record, nothing is left for the rerun to do.
+    const Outcome finished = Run({"P"});
+    if (finished.exitCode == 1) {
+      EXPECT_NE(finished.err.find("no record of the package P"), std::string::npos);
+    } else {
+      EXPECT_EQ(finished.exitCode, 0) << finished.err;
+      EXPECT_EQ(finished.err, "");
+      ++rerunsWithWork;
+    }
+    for (const char* name : lists) EXPECT_EQ(dir.Read(name), original[name]) << name;
+    EXPECT_FALSE(HasTemporaryFile(dir.Path()));
+  }
+  RecordProperty("reruns that had work left", rerunsWithWork);
+}
+
 TEST_F(Faults, MalformedInputIsHandledWithoutACrash) {
   std::mt19937 random(99);
   std::string garbage;

@@ -32,6 +32,14 @@ class InstallerProcess : public ::testing::Test {
     program = (directory / "fxinstall").string();
   }
 
+  // Puts fxremove beside the installer; returns its path, for program.
+  std::string AddRemover() {
+    const std::filesystem::path directory = std::filesystem::path(program).parent_path();
+    std::filesystem::copy_file(FXREMOVE_PATH, directory / "fxremove",
+                               std::filesystem::copy_options::overwrite_existing);
+    return (directory / "fxremove").string();
+  }
+
   // Runs the installer with args; fileSizeLimit > 0 limits the size of any file it writes.
   Outcome Run(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) {
     return Wait(Start(args, fileSizeLimit));
@@ -75,7 +83,7 @@ class InstallerProcess : public ::testing::Test {
 
   test::TempDir dir;    // the app directory
   test::TempDir io;     // the installer's standard output and error
-  std::string program;  // the installer's copy that runs
+  std::string program;  // the copy that runs: the installer, or fxremove
   // A program that runs the installer, with its arguments before the installer's path (e.g.
   // one that changes the user); empty: the installer runs itself.
   std::vector<std::string> launcher;
