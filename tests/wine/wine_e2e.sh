@@ -86,7 +86,7 @@ install() {  # install ARGS...: runs the installer in the app directory
 # than two minutes is stopped, so that a hanging installer fails the tests instead of hanging.
 start_install() {
   installStart=$(date +%s%N)
-  timeout 120 "$here/wine-run.sh" "$arch" "$app/fxinstall.exe" "$@" >"$work/stdout" \
+  timeout 120 "$here/wine-run.sh" "$arch" "$app/${program:-fxinstall.exe}" "$@" >"$work/stdout" \
     2>"$work/stderr" &
   installerPid=$!
 }
@@ -118,7 +118,7 @@ expect "TextIn list" "$(printf '+T\r\nt1\r\nt2\r\n\r\n' | od -An -c | tr -s ' \n
 expect "Scene list" "$(printf '+S\r\ns:=2\r\nx\r\n\r\n' | od -An -c | tr -s ' \n' ' ')" \
   "$(bytes SceneList.txt)"
 expect "message" "wParam=0 dwData=0x102 cbData=0 lpData=null sizes=$(size TextInEffectList.txt),$(size SceneList.txt)" "$log"
-expect "no temporary files" "ExEffConfig.ini SceneList.txt TextInEffectList.txt fxinstall.exe " \
+expect "no temporary files" "ExEffConfig.ini SceneList.txt TextInEffectList.txt fxinstall-record.txt fxinstall.exe " \
   "$(listing)"
 
 # --- A title package: "MovieTitle.txt" gains the name and the host sees 0x20.
@@ -194,7 +194,7 @@ for i in 1 2 3 4; do
   expect "P$i's own section" 1 "$(grep -cx "+Own$i" <<<"$textIn")"
   expect "P$i's title" 1 "$(tr -d '\r' <"$app/MovieTitle.txt" | grep -cx "P$i")"
 done
-expect "no temporary files" "ExEffConfig.ini MovieTitle.txt TextInEffectList.txt fxinstall.exe " \
+expect "no temporary files" "ExEffConfig.ini MovieTitle.txt TextInEffectList.txt fxinstall-record.txt fxinstall.exe " \
   "$(listing)"
 
 # --- A host editor that takes no message for 8 seconds (busy loading a project, say) is waited
@@ -241,6 +241,30 @@ expect "exit code" 2 "$status"
 expect "stderr" "fxinstall: $notTold closed before it was told which lists changed$advice" "$stderr"
 expect "stopped waiting when the window closed" "yes" \
   "$([ "$elapsed" -lt 30000 ] && echo yes || echo "no: ${elapsed} ms")"
+
+# --- fxremove.exe, found next to the installer: undoes the installation, and the host editor
+# receives the mask of the lists it wrote.
+remover="$(dirname "$installer")/fxremove.exe"
+if [ -f "$remover" ]; then
+  new_app remove
+  cp "$remover" "$app/fxremove.exe"
+  printf '[P]\r\nTextIn=G>a;Old>o:=2\r\nDir=MovieTitle\r\n' >"$app/ExEffConfig.ini"
+  printf '+Old\r\no:=1\r\n\r\n' >"$app/TextInEffectList.txt"
+  printf 'T\r\n' >"$app/MovieTitle.txt"
+  install P
+  expect "installed" 0 "$status"
+  start_receiver TextInEffectList.txt MovieTitle.txt
+  program=fxremove.exe install P
+  stop_receiver
+  expect "exit code" 0 "$status"
+  expect "stderr" "" "$stderr"
+  expect "TextIn list as before" "$(printf '+Old\r\no:=1\r\n\r\n' | od -An -c | tr -s ' \n' ' ')" \
+    "$(bytes TextInEffectList.txt)"
+  expect "title list as before" "$(printf 'T\r\n' | od -An -c | tr -s ' \n' ' ')" "$(bytes MovieTitle.txt)"
+  expect "message" "wParam=0 dwData=0x22 cbData=0 lpData=null sizes=$(size TextInEffectList.txt),$(size MovieTitle.txt)" "$log"
+  program=fxremove.exe install P
+  expect "nothing left to remove" 1 "$status"
+fi
 
 # --- fxcheck.exe, found next to the installer: tells the plan and changes nothing.
 checker="$(dirname "$installer")/fxcheck.exe"
