@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "app/problems.h"
@@ -101,26 +102,32 @@ enum class Level { kNote, kWarning, kError };
 
 class Checker {
  public:
-  Checker(const std::string& appDirectory, const std::string& packageName, std::ostream& out)
-      : directory_(appDirectory), package_(packageName), out_(out) {}
+  Checker(const std::string& appDirectory, const std::string& packageName,
+          const std::string& configFile, std::ostream& out)
+      : directory_(appDirectory),
+        package_(packageName),
+        configPath_(configFile.empty() ? platform::PathIn(appDirectory, kPackageConfigFile)
+                                       : configFile),
+        configName_(configFile.empty() ? kPackageConfigFile : configFile),
+        out_(out) {}
 
   int Run() {
-    const std::string path = platform::PathIn(directory_, kPackageConfigFile);
-    const PackageSection section = ReadPackageSection(path, package_);
+    const PackageSection section = ReadPackageSection(configPath_, package_);
     if (section.status != platform::OpenStatus::kRead) {
       Say(Level::kError,
-          (section.status == platform::OpenStatus::kMissing ? "no " : "cannot read ") + path +
+          (section.status == platform::OpenStatus::kMissing ? "no " : "cannot read ") +
+              configPath_ +
               (section.status == platform::OpenStatus::kMissing ? "" : ": " + section.reason));
       return ExitCode();
     }
     if (!section.found) {
-      Say(Level::kError,
-          "no section " + SectionHeaderOf(package_) + " in " + std::string(kPackageConfigFile));
-      PointOutNearHeaders(path);
+      Say(Level::kError, "no section " + SectionHeaderOf(package_) + " in " + configName_);
+      PointOutNearHeaders(false);
       return ExitCode();
     }
-    Say(Level::kNote, "package [" + package_ + "]: " + std::string(kPackageConfigFile) + " line " +
+    Say(Level::kNote, "package [" + package_ + "]: " + configName_ + " line " +
                           std::to_string(section.headerLine));
+    PointOutNearHeaders(true);
     ExplainBody(section);
 
     const DispatchReport report = DispatchPackageSection(section, package_, directory_, lists_);
@@ -158,17 +165,22 @@ class Checker {
                                        : kCheckAllApplied;
   }
 
-  void PointOutNearHeaders(const std::string& path) {
+  // Headers that the package's own would match if letter case did not count, and (when the
+  // section is missing) commented-out ones. The INI functions of Windows ignore letter case:
+  // a setup writing the package's section may have written into one of these instead, and
+  // when the section is missing, one of them is usually why.
+  void PointOutNearHeaders(bool sectionFound) {
     platform::TextFileReader file;
-    if (file.ReadAll(path) != platform::OpenStatus::kRead) return;
-    const std::string header = Lower(SectionHeaderOf(package_));
+    if (file.ReadAll(configPath_) != platform::OpenStatus::kRead) return;
+    const std::string exact = SectionHeaderOf(package_);
+    const std::string header = Lower(exact);
     std::string_view line;
     for (std::size_t number = 1; file.ReadLine(line); ++number) {
       const std::string_view trimmed = Trim(line);
       const std::string at = "  line " + std::to_string(number) + ": " + std::string(trimmed);
-      if (Lower(trimmed) == header) {
-        Say(Level::kError, at + " differs only in letter case");
-      } else if (!trimmed.empty() && trimmed[0] == '#' &&
+      if (trimmed != exact && Lower(trimmed) == header) {
+        Say(sectionFound ? Level::kWarning : Level::kError, at + " differs only in letter case");
+      } else if (!sectionFound && !trimmed.empty() && trimmed[0] == '#' &&
                  Lower(Trim(trimmed.substr(1))) == header) {
         Say(Level::kError, at + " is commented out");
       }
@@ -297,8 +309,10 @@ class Checker {
     }
   }
 
-  std::string directory_;
+  std::string directory_;  // where the lists are
   std::string package_;
+  std::string configPath_;  // where the package's section is read
+  std::string configName_;  // how the plan names that file
   HostLists lists_;
   std::ostream& out_;
   Level worst_ = Level::kNote;
@@ -306,9 +320,27 @@ class Checker {
 
 }  // namespace
 
+bool ParseCheckArguments(int argc, const char* const* argv, CheckArguments& arguments) {
+  arguments = {};
+  int next = 1;
+  if (next < argc && std::string_view(argv[next]) == "--config") {
+    if (next + 1 >= argc || argv[next + 1][0] == '\0') return false;
+    arguments.configFile = argv[next + 1];
+    next += 2;
+  }
+  if (next >= argc || argv[next][0] == '\0') return false;
+  arguments.packageName = argv[next++];
+  if (next < argc) {
+    if (argv[next][0] == '\0') return false;
+    arguments.hostDirectory = argv[next++];
+  }
+  // A path with blanks that was not quoted arrives as several arguments.
+  return next == argc;
+}
+
 int CheckPackage(const std::string& appDirectory, const std::string& packageName,
-                 std::ostream& out) {
-  return Checker(appDirectory, packageName, out).Run();
+                 const std::string& configFile, std::ostream& out) {
+  return Checker(appDirectory, packageName, configFile, out).Run();
 }
 
 }  // namespace fx

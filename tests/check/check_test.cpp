@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
+#include <vector>
 
 #include "app/install.h"
 #include "support/temp_dir.h"
@@ -21,9 +23,9 @@ class CheckTest : public ::testing::Test {
     for (const auto& [name, bytes] : files) dir.Write(name, bytes);
   }
 
-  int Check(const std::string& package) {
+  int Check(const std::string& package, const std::string& configFile = "") {
     out.str("");
-    return CheckPackage(dir.Name(), package, out);
+    return CheckPackage(dir.Name(), package, configFile, out);
   }
 
   // Every file's modification time set well into the past, so that a write shows.
@@ -142,6 +144,65 @@ TEST_F(CheckTest, TellsWhatAnInstallationWouldDo) {
     EXPECT_EQ(Check(c.package), c.exitCode);
     EXPECT_EQ(out.str(), c.plan);
   }
+}
+
+TEST(CheckArgumentsTest, ReadsTheCommandLine) {
+  struct Case {
+    std::vector<const char*> args;  // after the program's name
+    bool fits;
+    std::string configFile;
+    std::string package;
+    std::optional<std::string> directory;
+  } cases[] = {
+      {{"P"}, true, "", "P", std::nullopt},
+      {{"P", "D"}, true, "", "P", "D"},
+      {{"--config", "F", "P"}, true, "F", "P", std::nullopt},
+      {{"--config", "F", "P", "D"}, true, "F", "P", "D"},
+      {{"--config", "P"}, false, "", "", std::nullopt},
+      {{"--config", "", "P"}, false, "", "", std::nullopt},
+      {{}, false, "", "", std::nullopt},
+      {{""}, false, "", "", std::nullopt},
+      {{"P", ""}, false, "", "", std::nullopt},
+      {{"P", "C:\\Program", "Files\\Vaskel"}, false, "", "", std::nullopt},
+      {{"P", "D", "--config", "F"}, false, "", "", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"fxcheck"};
+    std::string line;
+    for (const char* arg : c.args) {
+      argv.push_back(arg);
+      line += std::string(" [") + arg + "]";
+    }
+    SCOPED_TRACE(line);
+    CheckArguments arguments;
+    ASSERT_EQ(ParseCheckArguments(static_cast<int>(argv.size()), argv.data(), arguments), c.fits);
+    if (!c.fits) continue;
+    EXPECT_EQ(arguments.configFile, c.configFile);
+    EXPECT_EQ(arguments.packageName, c.package);
+    EXPECT_EQ(arguments.hostDirectory, c.directory);
+  }
+}
+
+// --config: the section comes from the author's file, the lists from the host directory.
+TEST_F(CheckTest, ReadsTheSectionFromAnotherFile) {
+  Given({{"ExEffConfig.ini", "[P]\nTextIn=Host>h\n"},
+         {"my.ini", "# mine\n[p]\n[P]\nScene=S>s\n"},
+         {"SceneList.txt", "+S\nr\n"}});
+  const std::string mine = dir.PathOf("my.ini");
+  EXPECT_EQ(Check("P", mine), kCheckWarnings);
+  EXPECT_EQ(out.str(), "package [P]: " + mine +
+                           " line 3\n"
+                           "warning:   line 2: [p] differs only in letter case\n"
+                           "Scene: SceneList.txt (exists)\n"
+                           "  \"S>s\": appends \"s\" to section \"S\"\n"
+                           "would write: SceneList.txt\n"
+                           "the host editor would receive 0x100 (Scene 0x100)\n");
+
+  EXPECT_EQ(Check("Q", mine), kCheckFailed);
+  EXPECT_EQ(out.str(), "error: no section [Q] in " + mine + "\n");
+  const std::string none = dir.PathOf("none.ini");
+  EXPECT_EQ(Check("P", none), kCheckFailed);
+  EXPECT_EQ(out.str(), "error: no " + none + "\n");
 }
 
 TEST_F(CheckTest, AFileThatCannotBeReadIsAnError) {
