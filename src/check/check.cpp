@@ -97,6 +97,10 @@ std::string BitNames(ChangeMask mask) {
   return names;
 }
 
+// The most characters an NSIS string holds (1,024 with the terminating zero). NSIS cuts a
+// longer value without a word, so a value of this length or more may be what is left of one.
+constexpr std::size_t kLongestInstallerString = 1023;
+
 // How much a line of the plan asks of the reader; the worst one sets the exit code.
 enum class Level { kNote, kWarning, kError };
 
@@ -188,10 +192,10 @@ class Checker {
   }
 
   void ExplainBody(const PackageSection& section) {
-    std::map<std::string, std::size_t> firstLineOfKey;
     const std::vector<std::string> known = KnownKeys();
     for (const BodyLine& body : section.body) {
-      const std::string at = "  line " + std::to_string(body.number) + ": " + body.text + ": ";
+      const std::string line = "  line " + std::to_string(body.number) + ": ";
+      const std::string at = line + body.text + ": ";
       switch (body.effect) {
         case BodyLine::Effect::kBlank:
           break;
@@ -206,18 +210,45 @@ class Checker {
           break;
         case BodyLine::Effect::kRepeatedKey:
           Say(Level::kWarning, at + "no effect: key " + Quoted(body.key) + " is repeated; line " +
-                                   std::to_string(firstLineOfKey[body.key]) + " counts");
+                                   std::to_string(keyLines_[body.key]) + " counts");
           break;
-        case BodyLine::Effect::kKey:
-          firstLineOfKey[body.key] = body.number;
+        case BodyLine::Effect::kKey: {
+          keyLines_[body.key] = body.number;
+          const std::string& value = section.table.at(body.key);
           if (std::find(known.begin(), known.end(), body.key) == known.end()) {
             const std::string like = Resembling(body.key);
-            Say(Level::kWarning, at + "no effect: unknown key " + Quoted(body.key) +
-                                     (like.empty() ? "" : " (did you mean " + Quoted(like) + "?)"));
-          } else if (section.table.at(body.key).empty()) {
+            if (!like.empty() && Lower(like) == Lower(body.key)) {
+              Say(Level::kWarning, at + "no effect: key " + Quoted(body.key) + " differs from " +
+                                       Quoted(like) + " only in letter case");
+            } else {
+              Say(Level::kWarning,
+                  at + "no effect: unknown key " + Quoted(body.key) +
+                      (like.empty() ? "" : " (did you mean " + Quoted(like) + "?)"));
+            }
+          } else if (value.empty()) {
             Say(Level::kWarning, at + "no effect: no entries");
+          } else if (body.key == kTitleKey && value != kTitleValue) {
+            Say(Level::kWarning,
+                at + "no effect: " +
+                    (Lower(value) == Lower(kTitleValue)
+                         ? Quoted(value) + " differs from " + Quoted(kTitleValue) +
+                               " only in letter case"
+                         : "only " + Quoted(kTitleValue) + " registers a title package"));
+          }
+          // Counted in bytes, which a character of a double-byte code page takes two of: no
+          // value that was cut is missed.
+          if (value.size() >= kLongestInstallerString) {
+            const std::size_t semicolon = value.rfind(';');
+            const std::string_view last = Trim(
+                std::string_view(value).substr(semicolon == std::string::npos ? 0 : semicolon + 1));
+            Say(Level::kWarning, line + body.key + ": the value is " +
+                                     std::to_string(value.size()) +
+                                     " bytes long: an installer may have cut it (an NSIS string "
+                                     "holds 1,023 characters); its last entry is " +
+                                     Quoted(last));
           }
           break;
+        }
       }
     }
   }
@@ -234,7 +265,14 @@ class Checker {
              : status == platform::OpenStatus::kRead ? " (exists)"
                                                      : " (missing: would be created)"));
     for (const DispatchReport::Item& item : report.items) {
-      if (item.category == &category) ExplainEntry(list, item);
+      if (item.category != &category) continue;
+      ExplainEntry(list, item);
+      // A Unicode setup writes "?" for each character that the system's code page cannot hold.
+      if (item.item.find('?') != std::string::npos) {
+        Say(Level::kWarning, "  line " + std::to_string(keyLines_[std::string(category.key)]) +
+                                 ": \"?\" in " + Quoted(item.item) +
+                                 ": characters may have been lost in a code-page conversion");
+      }
     }
 
     for (const EffectSection& section : list.sections) {
@@ -311,8 +349,9 @@ class Checker {
 
   std::string directory_;  // where the lists are
   std::string package_;
-  std::string configPath_;  // where the package's section is read
-  std::string configName_;  // how the plan names that file
+  std::string configPath_;                       // where the package's section is read
+  std::string configName_;                       // how the plan names that file
+  std::map<std::string, std::size_t> keyLines_;  // the line of each key that counts
   HostLists lists_;
   std::ostream& out_;
   Level worst_ = Level::kNote;

@@ -16,6 +16,11 @@ namespace {
 
 using Files = std::map<std::string, std::string>;
 
+// A text of length bytes: head, then "x" up to length, then tail.
+std::string Filled(std::size_t length, const std::string& head, const std::string& tail) {
+  return head + std::string(length - head.size() - tail.size(), 'x') + tail;
+}
+
 class CheckTest : public ::testing::Test {
  protected:
   void Given(const Files& files) {
@@ -85,16 +90,22 @@ TEST_F(CheckTest, TellsWhatAnInstallationWouldDo) {
        "error:   line 3: # [P] is commented out\n",
        kCheckFailed},
       {"body lines without effect",
-       {{"ExEffConfig.ini", "[P]\n# my pack\nTextin=G>a\nTone=G>a\nTone=G>b\nScene\n=x\nStyle=\n"}},
+       {{"ExEffConfig.ini",
+         "[P]\n# my pack\nTextin=G>a\nTone=G>a\nTone=G>b\nScene\n=x\nStyle=\nAdjst=A>a\n"
+         "Dir=movietitle\n"}},
        "P",
        "package [P]: ExEffConfig.ini line 1\n"
        "  line 2: # my pack: a comment\n"
-       "warning:   line 3: Textin=G>a: no effect: unknown key \"Textin\" (did you mean "
-       "\"TextIn\"?)\n"
+       "warning:   line 3: Textin=G>a: no effect: key \"Textin\" differs from \"TextIn\" only in "
+       "letter case\n"
        "warning:   line 5: Tone=G>b: no effect: key \"Tone\" is repeated; line 4 counts\n"
        "warning:   line 6: Scene: no effect: no \"=\"\n"
        "warning:   line 7: =x: no effect: no key before \"=\"\n"
        "warning:   line 8: Style=: no effect: no entries\n"
+       "warning:   line 9: Adjst=A>a: no effect: unknown key \"Adjst\" (did you mean "
+       "\"Adjust\"?)\n"
+       "warning:   line 10: Dir=movietitle: no effect: \"movietitle\" differs from "
+       "\"MovieTitle\" only in letter case\n"
        "Tone: ToneList.txt (missing: would be created)\n"
        "  \"G>a\": adds section \"+G\" with \"a\"\n"
        "would write: ToneList.txt\n"
@@ -127,6 +138,40 @@ TEST_F(CheckTest, TellsWhatAnInstallationWouldDo) {
        "would write: TextInEffectList.txt, MovieTitle.txt\n"
        "the host editor would receive 0x22 (TextIn 0x2 | MovieTitle 0x20)\n",
        kCheckWarnings},
+      {"what a setup may have spoilt: \"?\" for lost characters, a cut value",
+       {{"ExEffConfig.ini",
+         "[P]\nTextIn=?\?>Night snow;x?\nScene=" + Filled(1023, "S>", ";S>cut") + "\nDir=Title\n"}},
+       "P",
+       "package [P]: ExEffConfig.ini line 1\n"
+       "warning:   line 3: Scene: the value is 1023 bytes long: an installer may have cut it (an "
+       "NSIS string holds 1,023 characters); its last entry is \"S>cut\"\n"
+       "warning:   line 4: Dir=Title: no effect: only \"MovieTitle\" registers a title package\n"
+       "TextIn: TextInEffectList.txt (missing: would be created)\n"
+       "  \"?\?>Night snow\": adds section \"+?\?\" with \"Night snow\"\n"
+       "warning:   line 2: \"?\" in \"?\?>Night snow\": characters may have been lost in a "
+       "code-page conversion\n"
+       "warning:   \"x?\": ignored: no \">\"\n"
+       "warning:   line 2: \"?\" in \"x?\": characters may have been lost in a code-page "
+       "conversion\n"
+       "Scene: SceneList.txt (missing: would be created)\n"
+       "  \"" +
+           Filled(1017, "S>", "") + "\": adds section \"+S\" with \"" + Filled(1015, "", "") +
+           "\"\n"
+           "  \"S>cut\": appends \"cut\" to section \"S\"\n"
+           "would write: TextInEffectList.txt, SceneList.txt\n"
+           "the host editor would receive 0x102 (TextIn 0x2 | Scene 0x100)\n",
+       kCheckWarnings},
+      {"a value one byte shorter is whole",
+       {{"ExEffConfig.ini", "[P]\nScene=" + Filled(1022, "S>", "") + "\n"}},
+       "P",
+       "package [P]: ExEffConfig.ini line 1\n"
+       "Scene: SceneList.txt (missing: would be created)\n"
+       "  \"" +
+           Filled(1022, "S>", "") + "\": adds section \"+S\" with \"" + Filled(1020, "", "") +
+           "\"\n"
+           "would write: SceneList.txt\n"
+           "the host editor would receive 0x100 (Scene 0x100)\n",
+       kCheckAllApplied},
       {"lines in no named section",
        {{"ExEffConfig.ini", "[P]\nAdjust=A>a\n"}, {"AdjustList.txt", "loose\nlines\n"}},
        "P",
