@@ -1,6 +1,7 @@
 #include "check/check.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -101,6 +102,54 @@ std::string BitNames(ChangeMask mask) {
 // longer value without a word, so a value of this length or more may be what is left of one.
 constexpr std::size_t kLongestInstallerString = 1023;
 
+// The UTF-8 byte-order mark, which some editors put at the start of a file.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// What the start of a config file shows of its encoding. The installer takes the file byte for
+// byte, in the system's code page.
+enum class Encoding {
+  kCodePage,         // nothing that says otherwise
+  kUtf8Mark,         // a UTF-8 byte-order mark, which sticks to line 1
+  kUtf16LittleMark,  // the UTF-16 byte-order mark FF FE
+  kUtf16BigMark,     // FE FF
+  kUtf16,            // UTF-16 without a byte-order mark
+};
+
+Encoding EncodingOf(std::string_view start) {
+  if (start.starts_with(kUtf8Mark)) return Encoding::kUtf8Mark;
+  if (start.starts_with("\xFF\xFE")) return Encoding::kUtf16LittleMark;
+  if (start.starts_with("\xFE\xFF")) return Encoding::kUtf16BigMark;
+  // UTF-16 text of mostly ASCII characters, as keys, brackets and line ends are, has a NUL in
+  // every other byte; text in a code page has none.
+  const std::size_t pairs = start.size() / 2;
+  std::size_t nulFirst = 0;
+  std::size_t nulSecond = 0;
+  for (std::size_t i = 0; i < pairs; ++i) {
+    const bool first = start[2 * i] == '\0';
+    const bool second = start[2 * i + 1] == '\0';
+    nulFirst += first && !second;
+    nulSecond += second && !first;
+  }
+  return pairs > 0 && 2 * std::max(nulFirst, nulSecond) >= pairs ? Encoding::kUtf16
+                                                                 : Encoding::kCodePage;
+}
+
+// Up to count bytes from the start of the file at path; none when it cannot be read.
+std::string FirstBytes(const std::string& path, std::size_t count) {
+  platform::File file;
+  std::string reason;
+  if (platform::OpenForReading(path, file, reason) != platform::OpenStatus::kRead) return {};
+  std::string bytes(count, '\0');
+  std::size_t size = 0;
+  while (size < count) {
+    const std::int64_t got = platform::ReadSome(file, bytes.data() + size, count - size, reason);
+    if (got <= 0) break;
+    size += static_cast<std::size_t>(got);
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
 // How much a line of the plan asks of the reader; the worst one sets the exit code.
 enum class Level { kNote, kWarning, kError };
 
@@ -124,6 +173,7 @@ class Checker {
               (section.status == platform::OpenStatus::kMissing ? "" : ": " + section.reason));
       return ExitCode();
     }
+    ReportEncoding(section.found);
     if (!section.found) {
       Say(Level::kError, "no section " + SectionHeaderOf(package_) + " in " + configName_);
       PointOutNearHeaders(false);
@@ -169,6 +219,35 @@ class Checker {
                                        : kCheckAllApplied;
   }
 
+  // A config file that is not in a code page. A UTF-8 byte-order mark spoils line 1 only, which
+  // is why the section is missing when its header was there; UTF-16 spoils every line, and the
+  // INI functions of Windows keep writing UTF-16 into a file that starts with its mark.
+  void ReportEncoding(bool sectionFound) {
+    const std::string mustBe = ": the file must be in the system's code page";
+    const auto utf16 = [&](const char* sign) {
+      return configName_ + " is in UTF-16 (" + sign + ")" + mustBe;
+    };
+    switch (EncodingOf(FirstBytes(configPath_, 4096))) {
+      case Encoding::kCodePage:
+        break;
+      case Encoding::kUtf8Mark:
+        Say(sectionFound ? Level::kWarning : Level::kError,
+            configName_ +
+                " starts with a UTF-8 byte-order mark (EF BB BF), which becomes part of line 1" +
+                mustBe);
+        break;
+      case Encoding::kUtf16LittleMark:
+        Say(Level::kError, utf16("it starts with the byte-order mark FF FE"));
+        break;
+      case Encoding::kUtf16BigMark:
+        Say(Level::kError, utf16("it starts with the byte-order mark FE FF"));
+        break;
+      case Encoding::kUtf16:
+        Say(Level::kError, utf16("a NUL byte in every other byte"));
+        break;
+    }
+  }
+
   // Headers that the package's own would match if letter case did not count, and (when the
   // section is missing) commented-out ones. The INI functions of Windows ignore letter case:
   // a setup writing the package's section may have written into one of these instead, and
@@ -180,9 +259,13 @@ class Checker {
     const std::string header = Lower(exact);
     std::string_view line;
     for (std::size_t number = 1; file.ReadLine(line); ++number) {
+      const bool afterMark = number == 1 && line.starts_with(kUtf8Mark);
+      if (afterMark) line.remove_prefix(kUtf8Mark.size());
       const std::string_view trimmed = Trim(line);
       const std::string at = "  line " + std::to_string(number) + ": " + std::string(trimmed);
-      if (trimmed != exact && Lower(trimmed) == header) {
+      if (afterMark && trimmed == exact) {
+        Say(sectionFound ? Level::kWarning : Level::kError, at + " follows the byte-order mark");
+      } else if (trimmed != exact && Lower(trimmed) == header) {
         Say(sectionFound ? Level::kWarning : Level::kError, at + " differs only in letter case");
       } else if (!sectionFound && !trimmed.empty() && trimmed[0] == '#' &&
                  Lower(Trim(trimmed.substr(1))) == header) {

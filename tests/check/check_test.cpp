@@ -250,6 +250,67 @@ TEST_F(CheckTest, ReadsTheSectionFromAnotherFile) {
   EXPECT_EQ(out.str(), "error: no " + none + "\n");
 }
 
+// text in UTF-16, each byte of it with a NUL before it (big-endian) or after it.
+std::string Utf16(const std::string& text, bool bigEndian) {
+  std::string wide;
+  for (const char c : text) wide += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  return wide;
+}
+
+// The installer takes the config file byte for byte, so any other encoding spoils it: a UTF-8
+// byte-order mark the first line, UTF-16 every line.
+TEST_F(CheckTest, TellsOfAConfigFileNotInTheCodePage) {
+  using namespace std::string_literals;
+  const std::string mustBe = ": the file must be in the system's code page\n";
+  const std::string utf8Mark =
+      "ExEffConfig.ini starts with a UTF-8 byte-order mark (EF BB BF), "
+      "which becomes part of line 1" +
+      mustBe;
+  const std::string toneWouldBeWritten =
+      "Tone: ToneList.txt (missing: would be created)\n"
+      "  \"G>a\": adds section \"+G\" with \"a\"\n"
+      "would write: ToneList.txt\n"
+      "the host editor would receive 0x80 (Tone 0x80)\n";
+  struct Case {
+    const char* rule;
+    std::string config;
+    std::string plan;
+    int exitCode;
+  } cases[] = {
+      {"a UTF-8 mark before the header", "\xEF\xBB\xBF[P]\r\nTone=G>a\r\n",
+       "error: " + utf8Mark +
+           "error: no section [P] in ExEffConfig.ini\n"
+           "error:   line 1: [P] follows the byte-order mark\n",
+       kCheckFailed},
+      {"a UTF-8 mark before another line", "\xEF\xBB\xBF# packages\r\n[P]\r\nTone=G>a\r\n",
+       "warning: " + utf8Mark + "package [P]: ExEffConfig.ini line 2\n" + toneWouldBeWritten,
+       kCheckWarnings},
+      {"UTF-16 with its mark", "\xFF\xFE" + Utf16("[P]\r\nTone=G>a\r\n", false),
+       "error: ExEffConfig.ini is in UTF-16 (it starts with the byte-order mark FF FE)" + mustBe +
+           "error: no section [P] in ExEffConfig.ini\n",
+       kCheckFailed},
+      {"UTF-16 without a mark", Utf16("[P]\r\nTone=G>\xB3\xC7\r\n", true),
+       "error: ExEffConfig.ini is in UTF-16 (a NUL byte in every other byte)" + mustBe +
+           "error: no section [P] in ExEffConfig.ini\n",
+       kCheckFailed},
+      {"a UTF-16 mark before text in the code page", "\xFE\xFF\r\n[P]\r\nTone=G>a\r\n",
+       "error: ExEffConfig.ini is in UTF-16 (it starts with the byte-order mark FE FF)" + mustBe +
+           "package [P]: ExEffConfig.ini line 2\n" + toneWouldBeWritten,
+       kCheckFailed},
+      {"a NUL byte here and there is no UTF-16", "[P]\r\nTone=G>a\r\n#\0\0\r\n"s,
+       "package [P]: ExEffConfig.ini line 1\n"
+       "  line 3: #\0\0: a comment\n"s +
+           toneWouldBeWritten,
+       kCheckAllApplied},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    Given({{"ExEffConfig.ini", c.config}});
+    EXPECT_EQ(Check("P"), c.exitCode);
+    EXPECT_EQ(out.str(), c.plan);
+  }
+}
+
 TEST_F(CheckTest, AFileThatCannotBeReadIsAnError) {
   Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\n"}, {"TextInEffectList.txt", "+G\n"}});
   test::FileHolder holder(dir.PathOf("TextInEffectList.txt"));
