@@ -150,6 +150,19 @@ std::string FirstBytes(const std::string& path, std::size_t count) {
   return bytes;
 }
 
+// Whether the installer could write the file at path, decided by the installer's own first step
+// of writing it: FileReplacement::Begin(), undone at once by Abandon(). That never changes the
+// file, but for that moment it holds the file open for writing and locked (an installation
+// reading it just then finds it locked), and it may create an empty temporary file beside it,
+// which Abandon() removes again (or, should this process be killed in between, the next
+// installation's clean-up of stray files).
+bool CanBeWritten(const std::string& path, std::string& reason) {
+  platform::FileReplacement replacement;
+  if (!replacement.Begin(path, reason)) return false;
+  replacement.Abandon();
+  return true;
+}
+
 // How much a line of the plan asks of the reader; the worst one sets the exit code.
 enum class Level { kNote, kWarning, kError };
 
@@ -194,8 +207,15 @@ class Checker {
     std::string files;
     ChangeMask mask = 0;
     for (const PlannedWrite& write : PlanWriteBack(lists_)) {
-      files += (files.empty() ? "" : ", ") + write.fileName;
+      // The installer keeps the bit of a file that it could not write.
       mask |= write.bit;
+      const std::string path = platform::PathIn(directory_, write.fileName);
+      std::string reason;
+      if (!CanBeWritten(path, reason)) {
+        Say(Level::kError, problem::CannotWrite(path, reason));
+        continue;
+      }
+      files += (files.empty() ? "" : ", ") + write.fileName;
     }
     Say(Level::kNote, files.empty() ? "would write nothing" : "would write: " + files);
     Say(Level::kNote,

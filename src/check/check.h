@@ -29,7 +29,8 @@ bool ParseCheckArguments(int argc, const char* const* argv, CheckArguments& argu
 // Reads what an installation of packageName in appDirectory would read, runs the same
 // merge in memory, and prints the plan to out, one item per line. The package's section comes
 // from configFile, or from ExEffConfig.ini in appDirectory when configFile is empty. Changes no
-// file (see CheckPackage in check.cpp for what it does touch).
+// file; whether the installer could write each planned file is decided by the installer's first
+// step of writing it, undone at once (CanBeWritten in check.cpp says what that touches).
 int CheckPackage(const std::string& appDirectory, const std::string& packageName,
                  const std::string& configFile, std::ostream& out);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -24,7 +25,13 @@ std::string Filled(std::size_t length, const std::string& head, const std::strin
 class CheckTest : public ::testing::Test {
  protected:
   void Given(const Files& files) {
-    for (const std::string& name : dir.List()) std::filesystem::remove_all(dir.Path() / name);
+    for (const std::string& name : dir.List()) {
+      // Windows refuses to delete a read-only file.
+      std::error_code ignored;
+      std::filesystem::permissions(dir.Path() / name, std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::add, ignored);
+      std::filesystem::remove_all(dir.Path() / name);
+    }
     for (const auto& [name, bytes] : files) dir.Write(name, bytes);
   }
 
@@ -56,6 +63,29 @@ class CheckTest : public ::testing::Test {
     return written;
   }
 
+  // Runs the installer on the directory: what it says goes to installErrors, the masks it sends
+  // to masks.
+  int Install(const std::string& packageName) {
+    installErrors.str("");
+    masks.clear();
+    InstallEnvironment environment{[] { return true; },
+                                   [this](std::string& path, std::string&) {
+                                     path = dir.PathOf("fxinstall");
+                                     return true;
+                                   },
+                                   [this](ChangeMask mask) {
+                                     masks.push_back(mask);
+                                     return platform::SendOutcome{platform::Delivery::kDelivered};
+                                   },
+                                   kInstallLockTimeout,
+                                   &installErrors,
+                                   &installErrors};
+    std::string program = "fxinstall";
+    std::string package = packageName;
+    char* argv[] = {program.data(), package.data(), nullptr};
+    return InstallEffects(2, argv, environment);
+  }
+
   std::string Line(const std::string& prefix) const {
     std::istringstream lines(out.str());
     for (std::string line; std::getline(lines, line);) {
@@ -66,6 +96,8 @@ class CheckTest : public ::testing::Test {
 
   test::TempDir dir;
   std::ostringstream out;
+  std::ostringstream installErrors;
+  std::vector<ChangeMask> masks;
   std::map<std::string, std::filesystem::file_time_type> aged;
 };
 
@@ -311,13 +343,90 @@ TEST_F(CheckTest, TellsOfAConfigFileNotInTheCodePage) {
   }
 }
 
+// A list held by another process fails already at reading, which takes the same exclusive lock
+// as writing, so the checker never gets as far as asking whether it could be written.
 TEST_F(CheckTest, AFileThatCannotBeReadIsAnError) {
   Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\n"}, {"TextInEffectList.txt", "+G\n"}});
   test::FileHolder holder(dir.PathOf("TextInEffectList.txt"));
+  ASSERT_TRUE(holder.Holding());
   EXPECT_EQ(Check("P"), kCheckFailed);
+  EXPECT_EQ(Line("error: cannot"), "error: cannot read " + dir.PathOf("TextInEffectList.txt") +
+                                       ": locked by another process; it is left unchanged");
   EXPECT_EQ(Line("TextIn"), "TextIn: TextInEffectList.txt (cannot be read)");
   EXPECT_EQ(Line("error:   \"G>a\""), "error:   \"G>a\": dropped: the list file cannot be read");
   EXPECT_EQ(Line("would write"), "would write nothing");
+}
+
+// A list that the installer would fail to write is an error line naming the file and the reason,
+// decided as the installer decides it: the installer then reports the same files for the same
+// reasons and sends the same mask.
+TEST_F(CheckTest, AListThatCannotBeWrittenIsAnError) {
+  struct Case {
+    const char* rule;
+    Files files;
+    std::function<void()> spoil;
+    std::string plan;  // "@" stands for the directory
+  } cases[] = {
+      {"read-only files",
+       {{"ExEffConfig.ini", "[P]\nScene=S>s\nTextIn=G>a\nDir=MovieTitle\n"},
+        {"SceneList.txt", "+S\n"},
+        {"MovieTitle.txt", "Q\n"}},
+       [this] {
+         for (const char* name : {"SceneList.txt", "MovieTitle.txt"}) {
+           std::filesystem::permissions(dir.Path() / name, std::filesystem::perms::owner_read);
+         }
+       },
+       "package [P]: ExEffConfig.ini line 1\n"
+       "TextIn: TextInEffectList.txt (missing: would be created)\n"
+       "  \"G>a\": adds section \"+G\" with \"a\"\n"
+       "Scene: SceneList.txt (exists)\n"
+       "  \"S>s\": appends \"s\" to section \"S\"\n"
+       "title: \"P\" would be added to MovieTitle.txt\n"
+       "error: cannot write @SceneList.txt: the file is read-only\n"
+       "error: cannot write @MovieTitle.txt: the file is read-only\n"
+       "would write: TextInEffectList.txt\n"
+       "the host editor would receive 0x122 (TextIn 0x2 | MovieTitle 0x20 | Scene 0x100)\n"},
+#ifndef _WIN32
+      // Read as a missing file, but its directory cannot take the new one.
+      {"a link into a missing directory",
+       {{"ExEffConfig.ini", "[P]\nTone=G>a\n"}},
+       [this] {
+         std::filesystem::create_symlink(dir.Path() / "gone" / "ToneList.txt",
+                                         dir.Path() / "ToneList.txt");
+       },
+       "package [P]: ExEffConfig.ini line 1\n"
+       "Tone: ToneList.txt (missing: would be created)\n"
+       "  \"G>a\": adds section \"+G\" with \"a\"\n"
+       "error: cannot write @ToneList.txt: No such file or directory\n"
+       "would write nothing\n"
+       "the host editor would receive 0x80 (Tone 0x80)\n"},
+#endif
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    Given(c.files);
+    c.spoil();
+    const std::vector<std::string> before = dir.List();
+    std::string plan = c.plan;
+    for (std::size_t at; (at = plan.find('@')) != std::string::npos;) {
+      plan.replace(at, 1, dir.PathOf(""));
+    }
+    EXPECT_EQ(Check("P"), kCheckFailed);
+    EXPECT_EQ(out.str(), plan);
+    EXPECT_EQ(dir.List(), before);  // no temporary file left behind
+
+    std::string errors;
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("error: ")) errors += "fxinstall: " + line.substr(7) + "\n";
+    }
+    const ChangeMask mask = static_cast<ChangeMask>(
+        std::stoul(Line("the host").substr(std::string("the host editor would receive ").size()),
+                   nullptr, 16));
+    EXPECT_EQ(Install("P"), kExitPartlyFailed);
+    EXPECT_EQ(installErrors.str(), errors);
+    EXPECT_EQ(masks, std::vector<ChangeMask>{mask});
+  }
 }
 
 // The checker changes nothing; the installer then writes exactly the files the checker named,
@@ -340,23 +449,7 @@ TEST_F(CheckTest, ThePlanIsWhatTheInstallerDoes) {
             "the host editor would receive 0x12A (TextIn 0x2 | Style 0x8 | MovieTitle 0x20 | "
             "Scene 0x100)");
 
-  std::vector<ChangeMask> masks;
-  InstallEnvironment environment{[] { return true; },
-                                 [this](std::string& path, std::string&) {
-                                   path = dir.PathOf("fxinstall");
-                                   return true;
-                                 },
-                                 [&](ChangeMask mask) {
-                                   masks.push_back(mask);
-                                   return platform::SendOutcome{platform::Delivery::kDelivered};
-                                 },
-                                 kInstallLockTimeout,
-                                 &out,
-                                 &out};
-  std::string program = "fxinstall";
-  std::string package = "P";
-  char* argv[] = {program.data(), package.data(), nullptr};
-  ASSERT_EQ(InstallEffects(2, argv, environment), kExitDone);
+  ASSERT_EQ(Install("P"), kExitDone);
   EXPECT_EQ(FilesWrittenSinceAged(),
             (std::vector<std::string>{"MovieTitle.txt", "SceneList.txt", "StyleList.txt",
                                       "TextInEffectList.txt"}));
