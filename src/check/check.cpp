@@ -1,9 +1,11 @@
 #include "check/check.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "app/problems.h"
@@ -96,31 +98,103 @@ std::string BitNames(ChangeMask mask) {
   return names;
 }
 
+// The most characters an NSIS string holds (1,024 with the terminating zero). NSIS cuts a
+// longer value without a word, so a value of this length or more may be what is left of one.
+constexpr std::size_t kLongestInstallerString = 1023;
+
+// The UTF-8 byte-order mark, which some editors put at the start of a file.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// What the start of a config file shows of its encoding. The installer takes the file byte for
+// byte, in the system's code page.
+enum class Encoding {
+  kCodePage,         // nothing that says otherwise
+  kUtf8Mark,         // a UTF-8 byte-order mark, which sticks to line 1
+  kUtf16LittleMark,  // the UTF-16 byte-order mark FF FE
+  kUtf16BigMark,     // FE FF
+  kUtf16,            // UTF-16 without a byte-order mark
+};
+
+Encoding EncodingOf(std::string_view start) {
+  if (start.starts_with(kUtf8Mark)) return Encoding::kUtf8Mark;
+  if (start.starts_with("\xFF\xFE")) return Encoding::kUtf16LittleMark;
+  if (start.starts_with("\xFE\xFF")) return Encoding::kUtf16BigMark;
+  // UTF-16 text of mostly ASCII characters, as keys, brackets and line ends are, has a NUL in
+  // every other byte; text in a code page has none.
+  const std::size_t pairs = start.size() / 2;
+  std::size_t nulFirst = 0;
+  std::size_t nulSecond = 0;
+  for (std::size_t i = 0; i < pairs; ++i) {
+    const bool first = start[2 * i] == '\0';
+    const bool second = start[2 * i + 1] == '\0';
+    nulFirst += first && !second;
+    nulSecond += second && !first;
+  }
+  return pairs > 0 && 2 * std::max(nulFirst, nulSecond) >= pairs ? Encoding::kUtf16
+                                                                 : Encoding::kCodePage;
+}
+
+// Up to count bytes from the start of the file at path; none when it cannot be read.
+std::string FirstBytes(const std::string& path, std::size_t count) {
+  platform::File file;
+  std::string reason;
+  if (platform::OpenForReading(path, file, reason) != platform::OpenStatus::kRead) return {};
+  std::string bytes(count, '\0');
+  std::size_t size = 0;
+  while (size < count) {
+    const std::int64_t got = platform::ReadSome(file, bytes.data() + size, count - size, reason);
+    if (got <= 0) break;
+    size += static_cast<std::size_t>(got);
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
+// Whether the installer could write the file at path, decided by the installer's own first step
+// of writing it: FileReplacement::Begin(), undone at once by Abandon(). That never changes the
+// file, but for that moment it holds the file open for writing and locked (an installation
+// reading it just then finds it locked), and it may create an empty temporary file beside it,
+// which Abandon() removes again (or, should this process be killed in between, the next
+// installation's clean-up of stray files).
+bool CanBeWritten(const std::string& path, std::string& reason) {
+  platform::FileReplacement replacement;
+  if (!replacement.Begin(path, reason)) return false;
+  replacement.Abandon();
+  return true;
+}
+
 // How much a line of the plan asks of the reader; the worst one sets the exit code.
 enum class Level { kNote, kWarning, kError };
 
 class Checker {
  public:
-  Checker(const std::string& appDirectory, const std::string& packageName, std::ostream& out)
-      : directory_(appDirectory), package_(packageName), out_(out) {}
+  Checker(const std::string& appDirectory, const std::string& packageName,
+          const std::string& configFile, std::ostream& out)
+      : directory_(appDirectory),
+        package_(packageName),
+        configPath_(configFile.empty() ? platform::PathIn(appDirectory, kPackageConfigFile)
+                                       : configFile),
+        configName_(configFile.empty() ? kPackageConfigFile : configFile),
+        out_(out) {}
 
   int Run() {
-    const std::string path = platform::PathIn(directory_, kPackageConfigFile);
-    const PackageSection section = ReadPackageSection(path, package_);
+    const PackageSection section = ReadPackageSection(configPath_, package_);
     if (section.status != platform::OpenStatus::kRead) {
       Say(Level::kError,
-          (section.status == platform::OpenStatus::kMissing ? "no " : "cannot read ") + path +
+          (section.status == platform::OpenStatus::kMissing ? "no " : "cannot read ") +
+              configPath_ +
               (section.status == platform::OpenStatus::kMissing ? "" : ": " + section.reason));
       return ExitCode();
     }
+    ReportEncoding(section.found);
     if (!section.found) {
-      Say(Level::kError,
-          "no section " + SectionHeaderOf(package_) + " in " + std::string(kPackageConfigFile));
-      PointOutNearHeaders(path);
+      Say(Level::kError, "no section " + SectionHeaderOf(package_) + " in " + configName_);
+      PointOutNearHeaders(false);
       return ExitCode();
     }
-    Say(Level::kNote, "package [" + package_ + "]: " + std::string(kPackageConfigFile) + " line " +
+    Say(Level::kNote, "package [" + package_ + "]: " + configName_ + " line " +
                           std::to_string(section.headerLine));
+    PointOutNearHeaders(true);
     ExplainBody(section);
 
     const DispatchReport report = DispatchPackageSection(section, package_, directory_, lists_);
@@ -133,8 +207,15 @@ class Checker {
     std::string files;
     ChangeMask mask = 0;
     for (const PlannedWrite& write : PlanWriteBack(lists_)) {
-      files += (files.empty() ? "" : ", ") + write.fileName;
+      // The installer keeps the bit of a file that it could not write.
       mask |= write.bit;
+      const std::string path = platform::PathIn(directory_, write.fileName);
+      std::string reason;
+      if (!CanBeWritten(path, reason)) {
+        Say(Level::kError, problem::CannotWrite(path, reason));
+        continue;
+      }
+      files += (files.empty() ? "" : ", ") + write.fileName;
     }
     Say(Level::kNote, files.empty() ? "would write nothing" : "would write: " + files);
     Say(Level::kNote,
@@ -158,17 +239,55 @@ class Checker {
                                        : kCheckAllApplied;
   }
 
-  void PointOutNearHeaders(const std::string& path) {
+  // A config file that is not in a code page. A UTF-8 byte-order mark spoils line 1 only, which
+  // is why the section is missing when its header was there; UTF-16 spoils every line, and the
+  // INI functions of Windows keep writing UTF-16 into a file that starts with its mark.
+  void ReportEncoding(bool sectionFound) {
+    const std::string mustBe = ": the file must be in the system's code page";
+    const auto utf16 = [&](const char* sign) {
+      return configName_ + " is in UTF-16 (" + sign + ")" + mustBe;
+    };
+    switch (EncodingOf(FirstBytes(configPath_, 4096))) {
+      case Encoding::kCodePage:
+        break;
+      case Encoding::kUtf8Mark:
+        Say(sectionFound ? Level::kWarning : Level::kError,
+            configName_ +
+                " starts with a UTF-8 byte-order mark (EF BB BF), which becomes part of line 1" +
+                mustBe);
+        break;
+      case Encoding::kUtf16LittleMark:
+        Say(Level::kError, utf16("it starts with the byte-order mark FF FE"));
+        break;
+      case Encoding::kUtf16BigMark:
+        Say(Level::kError, utf16("it starts with the byte-order mark FE FF"));
+        break;
+      case Encoding::kUtf16:
+        Say(Level::kError, utf16("a NUL byte in every other byte"));
+        break;
+    }
+  }
+
+  // Headers that the package's own would match if letter case did not count, and (when the
+  // section is missing) commented-out ones. The INI functions of Windows ignore letter case:
+  // a setup writing the package's section may have written into one of these instead, and
+  // when the section is missing, one of them is usually why.
+  void PointOutNearHeaders(bool sectionFound) {
     platform::TextFileReader file;
-    if (file.ReadAll(path) != platform::OpenStatus::kRead) return;
-    const std::string header = Lower(SectionHeaderOf(package_));
+    if (file.ReadAll(configPath_) != platform::OpenStatus::kRead) return;
+    const std::string exact = SectionHeaderOf(package_);
+    const std::string header = Lower(exact);
     std::string_view line;
     for (std::size_t number = 1; file.ReadLine(line); ++number) {
+      const bool afterMark = number == 1 && line.starts_with(kUtf8Mark);
+      if (afterMark) line.remove_prefix(kUtf8Mark.size());
       const std::string_view trimmed = Trim(line);
       const std::string at = "  line " + std::to_string(number) + ": " + std::string(trimmed);
-      if (Lower(trimmed) == header) {
-        Say(Level::kError, at + " differs only in letter case");
-      } else if (!trimmed.empty() && trimmed[0] == '#' &&
+      if (afterMark && trimmed == exact) {
+        Say(sectionFound ? Level::kWarning : Level::kError, at + " follows the byte-order mark");
+      } else if (trimmed != exact && Lower(trimmed) == header) {
+        Say(sectionFound ? Level::kWarning : Level::kError, at + " differs only in letter case");
+      } else if (!sectionFound && !trimmed.empty() && trimmed[0] == '#' &&
                  Lower(Trim(trimmed.substr(1))) == header) {
         Say(Level::kError, at + " is commented out");
       }
@@ -176,10 +295,10 @@ class Checker {
   }
 
   void ExplainBody(const PackageSection& section) {
-    std::map<std::string, std::size_t> firstLineOfKey;
     const std::vector<std::string> known = KnownKeys();
     for (const BodyLine& body : section.body) {
-      const std::string at = "  line " + std::to_string(body.number) + ": " + body.text + ": ";
+      const std::string line = "  line " + std::to_string(body.number) + ": ";
+      const std::string at = line + body.text + ": ";
       switch (body.effect) {
         case BodyLine::Effect::kBlank:
           break;
@@ -194,18 +313,45 @@ class Checker {
           break;
         case BodyLine::Effect::kRepeatedKey:
           Say(Level::kWarning, at + "no effect: key " + Quoted(body.key) + " is repeated; line " +
-                                   std::to_string(firstLineOfKey[body.key]) + " counts");
+                                   std::to_string(keyLines_[body.key]) + " counts");
           break;
-        case BodyLine::Effect::kKey:
-          firstLineOfKey[body.key] = body.number;
+        case BodyLine::Effect::kKey: {
+          keyLines_[body.key] = body.number;
+          const std::string& value = section.table.at(body.key);
           if (std::find(known.begin(), known.end(), body.key) == known.end()) {
             const std::string like = Resembling(body.key);
-            Say(Level::kWarning, at + "no effect: unknown key " + Quoted(body.key) +
-                                     (like.empty() ? "" : " (did you mean " + Quoted(like) + "?)"));
-          } else if (section.table.at(body.key).empty()) {
+            if (!like.empty() && Lower(like) == Lower(body.key)) {
+              Say(Level::kWarning, at + "no effect: key " + Quoted(body.key) + " differs from " +
+                                       Quoted(like) + " only in letter case");
+            } else {
+              Say(Level::kWarning,
+                  at + "no effect: unknown key " + Quoted(body.key) +
+                      (like.empty() ? "" : " (did you mean " + Quoted(like) + "?)"));
+            }
+          } else if (value.empty()) {
             Say(Level::kWarning, at + "no effect: no entries");
+          } else if (body.key == kTitleKey && value != kTitleValue) {
+            Say(Level::kWarning,
+                at + "no effect: " +
+                    (Lower(value) == Lower(kTitleValue)
+                         ? Quoted(value) + " differs from " + Quoted(kTitleValue) +
+                               " only in letter case"
+                         : "only " + Quoted(kTitleValue) + " registers a title package"));
+          }
+          // Counted in bytes, which a character of a double-byte code page takes two of: no
+          // value that was cut is missed.
+          if (value.size() >= kLongestInstallerString) {
+            const std::size_t semicolon = value.rfind(';');
+            const std::string_view last = Trim(
+                std::string_view(value).substr(semicolon == std::string::npos ? 0 : semicolon + 1));
+            Say(Level::kWarning, line + body.key + ": the value is " +
+                                     std::to_string(value.size()) +
+                                     " bytes long: an installer may have cut it (an NSIS string "
+                                     "holds 1,023 characters); its last entry is " +
+                                     Quoted(last));
           }
           break;
+        }
       }
     }
   }
@@ -222,7 +368,14 @@ class Checker {
              : status == platform::OpenStatus::kRead ? " (exists)"
                                                      : " (missing: would be created)"));
     for (const DispatchReport::Item& item : report.items) {
-      if (item.category == &category) ExplainEntry(list, item);
+      if (item.category != &category) continue;
+      ExplainEntry(list, item);
+      // A Unicode setup writes "?" for each character that the system's code page cannot hold.
+      if (item.item.find('?') != std::string::npos) {
+        Say(Level::kWarning, "  line " + std::to_string(keyLines_[std::string(category.key)]) +
+                                 ": \"?\" in " + Quoted(item.item) +
+                                 ": characters may have been lost in a code-page conversion");
+      }
     }
 
     for (const EffectSection& section : list.sections) {
@@ -297,8 +450,11 @@ class Checker {
     }
   }
 
-  std::string directory_;
+  std::string directory_;  // where the lists are
   std::string package_;
+  std::string configPath_;                       // where the package's section is read
+  std::string configName_;                       // how the plan names that file
+  std::map<std::string, std::size_t> keyLines_;  // the line of each key that counts
   HostLists lists_;
   std::ostream& out_;
   Level worst_ = Level::kNote;
@@ -306,9 +462,27 @@ class Checker {
 
 }  // namespace
 
+bool ParseCheckArguments(int argc, const char* const* argv, CheckArguments& arguments) {
+  arguments = {};
+  int next = 1;
+  if (next < argc && std::string_view(argv[next]) == "--config") {
+    if (next + 1 >= argc || argv[next + 1][0] == '\0') return false;
+    arguments.configFile = argv[next + 1];
+    next += 2;
+  }
+  if (next >= argc || argv[next][0] == '\0') return false;
+  arguments.packageName = argv[next++];
+  if (next < argc) {
+    if (argv[next][0] == '\0') return false;
+    arguments.hostDirectory = argv[next++];
+  }
+  // A path with blanks that was not quoted arrives as several arguments.
+  return next == argc;
+}
+
 int CheckPackage(const std::string& appDirectory, const std::string& packageName,
-                 std::ostream& out) {
-  return Checker(appDirectory, packageName, out).Run();
+                 const std::string& configFile, std::ostream& out) {
+  return Checker(appDirectory, packageName, configFile, out).Run();
 }
 
 }  // namespace fx

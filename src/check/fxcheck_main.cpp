@@ -1,4 +1,5 @@
-// fxcheck PackageName [HostDirectory]: shows what fxinstall would do, changing nothing.
+// fxcheck [--config FILE] PackageName [HostDirectory]: shows what fxinstall would do, changing
+// nothing.
 #include <exception>
 #include <iostream>
 #include <string>
@@ -8,14 +9,15 @@
 #include "platform/process.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argv[1][0] == '\0') {
-    std::cerr << "usage: fxcheck PackageName [HostDirectory]\n";
+  fx::CheckArguments arguments;
+  if (!fx::ParseCheckArguments(argc, argv, arguments)) {
+    std::cerr << fx::kCheckUsage << '\n';
     return fx::kCheckFailed;
   }
   try {
     std::string directory;
-    if (argc > 2) {
-      directory = argv[2];
+    if (arguments.hostDirectory) {
+      directory = *arguments.hostDirectory;
     } else {
       std::string reason;
       if (!fx::FindAppDirectory(fx::platform::ExecutablePath, directory, reason)) {
@@ -23,7 +25,7 @@ int main(int argc, char** argv) {
         return fx::kCheckFailed;
       }
     }
-    return fx::CheckPackage(directory, argv[1], std::cout);
+    return fx::CheckPackage(directory, arguments.packageName, arguments.configFile, std::cout);
   } catch (const std::exception& error) {
     std::cerr << "fxcheck: stopped by an unexpected error: " << error.what() << '\n';
     return fx::kCheckFailed;

@@ -285,6 +285,26 @@ warning:   \"no arrow\": ignored: no \">\"
 would write: TextInEffectList.txt
 the host editor would receive 0x2 (TextIn 0x2)" "$plan"
   expect "list untouched" "$before" "$(bytes TextInEffectList.txt)"
+
+  # --config: the section from the author's own file; a read-only list is an error, with the
+  # installer's reason, and the probe that tells leaves no file behind.
+  printf '[Q]\r\nTone=T>t\r\n' >"$work/check/my.ini"
+  printf '+T\r\n' >"$app/ToneList.txt"
+  chmod a-w "$app/ToneList.txt"
+  "$here/wine-run.sh" "$arch" "$app/fxcheck.exe" --config "$(winpath "$work/check/my.ini")" Q \
+    >"$work/stdout" 2>"$work/stderr"
+  status=$?
+  plan=$(tr -d '\r' <"$work/stdout")
+  expect "exit code: a list cannot be written" 2 "$status"
+  expect "plan" "package [Q]: $(winpath "$work/check/my.ini") line 1
+Tone: ToneList.txt (exists)
+  \"T>t\": appends \"t\" to section \"T\"
+error: cannot write $(winpath "$app/ToneList.txt"): the file is read-only
+would write nothing
+the host editor would receive 0x80 (Tone 0x80)" "$plan"
+  expect "no temporary files" "ExEffConfig.ini TextInEffectList.txt ToneList.txt fxcheck.exe \
+fxinstall.exe " "$(listing)"
+  chmod u+w "$app/ToneList.txt"
 fi
 
 echo "$passed passed, $failed failed"
