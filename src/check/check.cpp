@@ -13,8 +13,10 @@
 #include "common/narrow_string.h"
 #include "effects/effect_category.h"
 #include "effects/host_lists.h"
+#include "effects/install_record.h"
 #include "effects/title_list.h"
 #include "package/package_section.h"
+#include "package/removal.h"
 #include "platform/file.h"
 #include "platform/text_file.h"
 
@@ -166,16 +168,63 @@ bool CanBeWritten(const std::string& path, std::string& reason) {
 // How much a line of the plan asks of the reader; the worst one sets the exit code.
 enum class Level { kNote, kWarning, kError };
 
-class Checker {
+// The lines of a plan, and the exit code they come to.
+class PlanOutput {
+ public:
+  explicit PlanOutput(std::ostream& out) : out_(out) {}
+
+ protected:
+  void Say(Level level, const std::string& line) {
+    worst_ = std::max(worst_, level);
+    out_ << (level == Level::kWarning ? "warning: "
+             : level == Level::kError ? "error: "
+                                      : "")
+         << line << '\n';
+  }
+
+  // The files that would be written, each only if the installer could write it, and the mask
+  // the host editor would receive.
+  void SayWriteBack(const std::vector<PlannedWrite>& plan, const std::string& directory) {
+    std::string files;
+    ChangeMask mask = 0;
+    for (const PlannedWrite& write : plan) {
+      // The installer keeps the bit of a file that it could not write.
+      mask |= write.bit;
+      const std::string path = platform::PathIn(directory, write.fileName);
+      std::string reason;
+      if (!CanBeWritten(path, reason)) {
+        Say(Level::kError, problem::CannotWrite(path, reason));
+        continue;
+      }
+      files += (files.empty() ? "" : ", ") + write.fileName;
+    }
+    Say(Level::kNote, files.empty() ? "would write nothing" : "would write: " + files);
+    Say(Level::kNote,
+        mask == 0 ? "the host editor would not be told"
+                  : "the host editor would receive " + Hex(mask) + " (" + BitNames(mask) + ")");
+  }
+
+  int ExitCode() const {
+    return worst_ == Level::kError     ? kCheckFailed
+           : worst_ == Level::kWarning ? kCheckWarnings
+                                       : kCheckAllApplied;
+  }
+
+ private:
+  std::ostream& out_;
+  Level worst_ = Level::kNote;
+};
+
+class Checker : PlanOutput {
  public:
   Checker(const std::string& appDirectory, const std::string& packageName,
           const std::string& configFile, std::ostream& out)
-      : directory_(appDirectory),
+      : PlanOutput(out),
+        directory_(appDirectory),
         package_(packageName),
         configPath_(configFile.empty() ? platform::PathIn(appDirectory, kPackageConfigFile)
                                        : configFile),
-        configName_(configFile.empty() ? kPackageConfigFile : configFile),
-        out_(out) {}
+        configName_(configFile.empty() ? kPackageConfigFile : configFile) {}
 
   int Run() {
     const PackageSection section = ReadPackageSection(configPath_, package_);
@@ -204,41 +253,11 @@ class Checker {
       Say(Level::kError, line);
     }
 
-    std::string files;
-    ChangeMask mask = 0;
-    for (const PlannedWrite& write : PlanWriteBack(lists_)) {
-      // The installer keeps the bit of a file that it could not write.
-      mask |= write.bit;
-      const std::string path = platform::PathIn(directory_, write.fileName);
-      std::string reason;
-      if (!CanBeWritten(path, reason)) {
-        Say(Level::kError, problem::CannotWrite(path, reason));
-        continue;
-      }
-      files += (files.empty() ? "" : ", ") + write.fileName;
-    }
-    Say(Level::kNote, files.empty() ? "would write nothing" : "would write: " + files);
-    Say(Level::kNote,
-        mask == 0 ? "the host editor would not be told"
-                  : "the host editor would receive " + Hex(mask) + " (" + BitNames(mask) + ")");
+    SayWriteBack(PlanWriteBack(lists_), directory_);
     return ExitCode();
   }
 
  private:
-  void Say(Level level, const std::string& line) {
-    worst_ = std::max(worst_, level);
-    out_ << (level == Level::kWarning ? "warning: "
-             : level == Level::kError ? "error: "
-                                      : "")
-         << line << '\n';
-  }
-
-  int ExitCode() const {
-    return worst_ == Level::kError     ? kCheckFailed
-           : worst_ == Level::kWarning ? kCheckWarnings
-                                       : kCheckAllApplied;
-  }
-
   // A config file that is not in a code page. A UTF-8 byte-order mark spoils line 1 only, which
   // is why the section is missing when its header was there; UTF-16 spoils every line, and the
   // INI functions of Windows keep writing UTF-16 into a file that starts with its mark.
@@ -456,8 +475,105 @@ class Checker {
   std::string configName_;                       // how the plan names that file
   std::map<std::string, std::size_t> keyLines_;  // the line of each key that counts
   HostLists lists_;
-  std::ostream& out_;
-  Level worst_ = Level::kNote;
+};
+
+// What fxremove would do: the same removal, in memory, step by step.
+class RemovalChecker : PlanOutput {
+ public:
+  RemovalChecker(const std::string& appDirectory, const std::string& packageName, std::ostream& out)
+      : PlanOutput(out), directory_(appDirectory), package_(packageName) {}
+
+  int Run() {
+    const std::string path = platform::PathIn(directory_, kInstallRecordFile);
+    InstallRecord record;
+    const LoadResult loaded = LoadInstallRecord(record, path);
+    if (loaded.status == platform::OpenStatus::kFailed) {
+      Say(Level::kError, "cannot read " + path + ": " + loaded.reason);
+      return ExitCode();
+    }
+    if (record.Find(package_) == nullptr) {
+      Say(Level::kError, "no record of the package " + package_ + " in " + path +
+                             ": fxremove would change nothing (for a package installed before "
+                             "records were kept: fxremove --from-config " +
+                             package_ + ")");
+      return ExitCode();
+    }
+    Say(Level::kNote, "package " + package_ + ": " +
+                          std::to_string(record.Find(package_)->entries.size()) +
+                          " recorded changes, undone newest first");
+    const RemovalPlan plan = RemovePackage(record, package_, directory_, lists_);
+    for (const RemovalStep& step : plan.steps) Explain(step);
+    for (const std::string& line : problem::FilesLeftUnread(lists_, directory_)) {
+      Say(Level::kError, line);
+    }
+    SayWriteBack(PlanWriteBack(plan.changed), directory_);
+    return ExitCode();
+  }
+
+ private:
+  void Explain(const RemovalStep& step) {
+    using Effect = RemovalStep::Effect;
+    const RecordEntry& entry = step.entry;
+    if (entry.list.empty()) {
+      const std::string title = "title: " + Quoted(package_);
+      switch (step.effect) {
+        case Effect::kTitleRemoved:
+          Say(Level::kNote, title + " would be removed from " + kTitleListFile);
+          break;
+        case Effect::kChangedByHand:
+          Say(Level::kWarning, title + " is no longer in " + std::string(kTitleListFile));
+          break;
+        case Effect::kListUnreadable:
+          Say(Level::kError, std::string("title: ") + kTitleListFile + " cannot be read");
+          break;
+        default:
+          Say(Level::kNote, title + " was listed before the package: it stays");
+      }
+      return;
+    }
+    const std::string at = "  " + entry.list + ", section " + Quoted(entry.group) + ": ";
+    const std::string line = Quoted(entry.line);
+    switch (step.effect) {
+      case Effect::kLineRemoved:
+        Say(Level::kNote, at + "removes " + line);
+        break;
+      case Effect::kSectionRemoved:
+        Say(Level::kNote, at + "removes " + line + " and the section, left with its header alone");
+        break;
+      case Effect::kLineRestored:
+        Say(Level::kNote, at + "restores " + Quoted(entry.oldLine) + " in place of " + line);
+        break;
+      case Effect::kHandedOver:
+        Say(Level::kNote, at + line +
+                              (step.currentLine == entry.line
+                                   ? " stays: " + step.otherPackage + " relies on it"
+                                   : " was overwritten since by " + step.otherPackage) +
+                              "; its record takes it over");
+        break;
+      case Effect::kChangedByHand:
+        Say(Level::kWarning,
+            at + line + " was changed since it was installed" +
+                (step.currentLine.empty() ? std::string(" (it is gone)")
+                                          : " (it reads " + Quoted(step.currentLine) + ")") +
+                ": left as it is");
+        break;
+      case Effect::kAlreadyUndone:
+        Say(Level::kNote, at + line + " is undone already");
+        break;
+      case Effect::kNothingToUndo:
+        Say(Level::kNote, at + line + " was there before the package: it stays");
+        break;
+      case Effect::kTitleRemoved:
+        break;
+      case Effect::kListUnreadable:
+        Say(Level::kError, at + line + ": the list file cannot be read");
+        break;
+    }
+  }
+
+  std::string directory_;
+  std::string package_;
+  HostLists lists_;
 };
 
 }  // namespace
@@ -465,7 +581,11 @@ class Checker {
 bool ParseCheckArguments(int argc, const char* const* argv, CheckArguments& arguments) {
   arguments = {};
   int next = 1;
-  if (next < argc && std::string_view(argv[next]) == "--config") {
+  if (next < argc && std::string_view(argv[next]) == "--remove") {
+    arguments.remove = true;
+    ++next;
+  }
+  if (!arguments.remove && next < argc && std::string_view(argv[next]) == "--config") {
     if (next + 1 >= argc || argv[next + 1][0] == '\0') return false;
     arguments.configFile = argv[next + 1];
     next += 2;
@@ -483,6 +603,11 @@ bool ParseCheckArguments(int argc, const char* const* argv, CheckArguments& argu
 int CheckPackage(const std::string& appDirectory, const std::string& packageName,
                  const std::string& configFile, std::ostream& out) {
   return Checker(appDirectory, packageName, configFile, out).Run();
+}
+
+int CheckRemoval(const std::string& appDirectory, const std::string& packageName,
+                 std::ostream& out) {
+  return RemovalChecker(appDirectory, packageName, out).Run();
 }
 
 }  // namespace fx

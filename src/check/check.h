@@ -12,7 +12,8 @@ inline constexpr int kCheckWarnings = 1;    // something would be ignored, or a 
 inline constexpr int kCheckFailed = 2;      // no package to install, or a file cannot be read
                                             // or written
 
-inline constexpr char kCheckUsage[] = "usage: fxcheck [--config FILE] PackageName [HostDirectory]";
+inline constexpr char kCheckUsage[] =
+    "usage: fxcheck [--config FILE | --remove] PackageName [HostDirectory]";
 
 // The command line of fxcheck.
 struct CheckArguments {
@@ -20,10 +21,11 @@ struct CheckArguments {
                            // in the host directory
   std::string packageName;
   std::optional<std::string> hostDirectory;  // none: the program's own directory
+  bool remove = false;                       // --remove: what fxremove would do
 };
 
-// Reads argv[1..argc-1] as [--config FILE] PackageName [HostDirectory]. False when they do not
-// fit: no or an empty package name, --config without a file, an argument too many.
+// Reads argv[1..argc-1] as [--config FILE | --remove] PackageName [HostDirectory]. False when they
+// do not fit: no or an empty package name, --config without a file, an argument too many.
 bool ParseCheckArguments(int argc, const char* const* argv, CheckArguments& arguments);
 
 // Reads what an installation of packageName in appDirectory would read, runs the same
@@ -33,5 +35,10 @@ bool ParseCheckArguments(int argc, const char* const* argv, CheckArguments& argu
 // step of writing it, undone at once (CanBeWritten in check.cpp says what that touches).
 int CheckPackage(const std::string& appDirectory, const std::string& packageName,
                  const std::string& configFile, std::ostream& out);
+
+// Prints what fxremove would do with packageName in appDirectory, step by step: the same
+// removal, in memory. Exit codes as for CheckPackage (2: no record of the package).
+int CheckRemoval(const std::string& appDirectory, const std::string& packageName,
+                 std::ostream& out);
 
 }  // namespace fx

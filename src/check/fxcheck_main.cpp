@@ -1,11 +1,12 @@
-// fxcheck [--config FILE] PackageName [HostDirectory]: shows what fxinstall would do, changing
-// nothing.
+// fxcheck [--config FILE | --remove] PackageName [HostDirectory]: shows what fxinstall (or
+// fxremove) would do, changing nothing.
 #include <exception>
 #include <iostream>
 #include <string>
 
 #include "app/install.h"
 #include "check/check.h"
+#include "platform/directory_lock.h"
 #include "platform/process.h"
 
 int main(int argc, char** argv) {
@@ -25,7 +26,20 @@ int main(int argc, char** argv) {
         return fx::kCheckFailed;
       }
     }
-    return fx::CheckPackage(directory, arguments.packageName, arguments.configFile, std::cout);
+    // Not while an installation or removal changes the files (and the check of whether a list
+    // could be written takes the list's lock for a moment, which would disturb one).
+    fx::platform::DirectoryLock lock;
+    std::string reason;
+    // A directory that cannot be locked (one that does not exist, say) has nothing to disturb.
+    if (lock.Acquire(directory, fx::kInstallLockTimeout, reason) ==
+        fx::platform::LockStatus::kTimedOut) {
+      std::cout << "error: cannot check " << directory
+                << " now: another installation there did not finish within a minute\n";
+      return fx::kCheckFailed;
+    }
+    return arguments.remove ? fx::CheckRemoval(directory, arguments.packageName, std::cout)
+                            : fx::CheckPackage(directory, arguments.packageName,
+                                               arguments.configFile, std::cout);
   } catch (const std::exception& error) {
     std::cerr << "fxcheck: stopped by an unexpected error: " << error.what() << '\n';
     return fx::kCheckFailed;

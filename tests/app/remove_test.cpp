@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "check/check.h"
 #include "support/temp_dir.h"
 
 namespace fx {
@@ -125,6 +126,36 @@ TEST_F(RemoveTest, RemovingBothPackagesInEitherOrderGivesBackTheHostsFiles) {
     // Nothing is left to undo: the record holds no package.
     EXPECT_EQ(Lines("fxinstall-record.txt").find("package\t"), std::string::npos);
   }
+}
+
+TEST_F(RemoveTest, TheCheckerTellsWhatARemovalWouldDoAndChangesNothing) {
+  ASSERT_EQ(Install("P1"), kExitDone);
+  ASSERT_EQ(Install("P2"), kExitDone);
+  const Files installed = Lists();
+  const std::string record = dir.Read("fxinstall-record.txt").value();
+  std::ostringstream plan;
+  EXPECT_EQ(CheckRemoval(dir.Name(), "P1", plan), kCheckAllApplied);
+  EXPECT_EQ(plan.str(),
+            "package P1: 6 recorded changes, undone newest first\n"
+            "title: \"P1\" would be removed from MovieTitle.txt\n"
+            "  SceneList.txt, section \"Nature\": \"Dusk\" stays: P2 relies on it; its record "
+            "takes it over\n"
+            "  SceneList.txt, section \"Nature\": \"Sunrise\" was there before the package: it "
+            "stays\n"
+            "  TextInEffectList.txt, section \"Glow\": \"Shine\" stays: P2 relies on it; its "
+            "record takes it over\n"
+            "  TextInEffectList.txt, section \"Fade\": \"NewOne:=1\" was overwritten since by P2; "
+            "its record takes it over\n"
+            "  TextInEffectList.txt, section \"Fade\": restores \"FadeLeaves:=0,10,0\" in place of "
+            "\"FadeLeaves:=0,99,9\"\n"
+            "would write: TextInEffectList.txt, MovieTitle.txt\n"
+            "the host editor would receive 0x22 (TextIn 0x2 | MovieTitle 0x20)\n");
+  EXPECT_EQ(Lists(), installed);
+  EXPECT_EQ(dir.Read("fxinstall-record.txt"), record);
+
+  plan.str("");
+  EXPECT_EQ(CheckRemoval(dir.Name(), "P3", plan), kCheckFailed);
+  EXPECT_EQ(plan.str().rfind("error: no record of the package P3", 0), 0u) << plan.str();
 }
 
 TEST_F(RemoveTest, ALineChangedByHandIsLeftAndNamed) {
