@@ -520,8 +520,8 @@ class RemovalChecker : PlanOutput {
         case Effect::kTitleRemoved:
           Say(Level::kNote, title + " would be removed from " + kTitleListFile);
           break;
-        case Effect::kChangedByHand:
-          Say(Level::kWarning, title + " is no longer in " + std::string(kTitleListFile));
+        case Effect::kAlreadyUndone:
+          Say(Level::kNote, title + " is not in " + std::string(kTitleListFile) + " any more");
           break;
         case Effect::kListUnreadable:
           Say(Level::kError, std::string("title: ") + kTitleListFile + " cannot be read");

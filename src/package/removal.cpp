@@ -84,7 +84,7 @@ class Remover {
       return;
     }
     if (!RemoveTitleLine(lists_.titles, record_.packages[package_].name)) {
-      step.effect = Effect::kChangedByHand;
+      step.effect = Effect::kAlreadyUndone;  // gone: by hand, or by an interrupted removal
       return;
     }
     step.effect = Effect::kTitleRemoved;
@@ -244,14 +244,14 @@ RemovalPlan RemoveDeclared(const PackageDeclaration& package,
         std::find_if(list.list.sections.begin(), list.list.sections.end(),
                      [&](const EffectSection& s) { return s.name == entry.group; });
     if (section == list.list.sections.end()) {
-      step.effect = Effect::kChangedByHand;
+      step.effect = Effect::kAlreadyUndone;
       continue;
     }
     std::vector<std::string_view>& lines = section->lines;
     // The header is the section's own, never one of the package's lines.
     const auto found = std::find(lines.begin() + 1, lines.end(), entry.line);
     if (found == lines.end()) {
-      step.effect = Effect::kChangedByHand;
+      step.effect = Effect::kAlreadyUndone;
       continue;
     }
     lines.erase(found);
@@ -274,7 +274,7 @@ RemovalPlan RemoveDeclared(const PackageDeclaration& package,
       step.effect = Effect::kTitleRemoved;
       plan.changed |= kTitleListBit;
     } else {
-      step.effect = Effect::kChangedByHand;
+      step.effect = Effect::kAlreadyUndone;
     }
   }
   return plan;

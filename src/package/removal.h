@@ -69,8 +69,8 @@ void UpdateRecordAfterRemoval(InstallRecord& record, const std::string& package,
 // group, the lines that its section in the config declares, where a line's text equals the
 // declared line exactly, and its title line when it registers as a title package. A line that
 // another section of the config declares too stays (kHandedOver, otherPackage naming that
-// section). Nothing can be restored: what the package overwrote is not known. The steps carry
-// kAppended entries in declaration order.
+// section). A declared line that is not there is kAlreadyUndone. Nothing can be restored: what
+// the package overwrote is not known. The steps carry kAppended entries in declaration order.
 struct PackageDeclaration {
   std::string name;
   std::vector<std::pair<const EffectCategory*, ParsedEntry>> entries;
