@@ -3,7 +3,7 @@
 # 64-bit Wine the way an author's user runs it: silently, into an editor's directory (a copy of
 # examples/host holding fxinstall.exe). The lists must come out byte for byte as expected.
 #
-#   nsis_e2e.sh FXINSTALL_EXE
+#   nsis_e2e.sh FXINSTALL_EXE        (fxremove.exe is taken from beside it)
 set -uo pipefail
 
 installer=$1
@@ -60,6 +60,7 @@ new_host() {
   mkdir -p "$app"
   cp "$root"/examples/host/* "$app/"
   cp "$installer" "$app/fxinstall.exe"
+  cp "$(dirname "$installer")/fxremove.exe" "$app/fxremove.exe"
 }
 
 # NSIS takes the text after /D= (or _?=) to the end of the command line, unquoted. Wine quotes
@@ -119,9 +120,8 @@ run_setup WinterGlow.exe
 expect "second run: exit code" 0 "$status"
 expect "second run: every file as it was" "$before" "$(checksums)"
 
-# --- The uninstaller deletes the section and the effect file. With fxremove.exe it would
-# first take the package's lines out of the lists; until fxremove exists, the lists keep them
-# and are not looked at here.
+# --- The uninstaller runs fxremove.exe, which takes the package's lines out of the lists, then
+# deletes the section and the effect file: every list is back to its bytes before the package.
 dir_option _?=
 "$here/wine-run.sh" win64 "$app/WinterGlow-uninstall.exe" /S "${dirArgs[@]}" >/dev/null 2>&1
 expect "uninstall: exit code" 0 "$?"
@@ -129,6 +129,12 @@ expect "uninstall: section deleted" "" "$(section WinterGlow)"
 expect "uninstall: other sections kept" "[AutumnTitles] [ClassicTones] " \
   "$(tr -d '\r' <"$app/ExEffConfig.ini" | grep '^\[' | tr '\n' ' ')"
 expect "uninstall: effect file deleted" "" "$(ls "$app"/WinterGlow.eff 2>/dev/null)"
+for list in TextInEffectList.txt TextOutEffectList.txt SceneList.txt MovieTitle.txt ToneList.txt; do
+  expect "uninstall: $list as before the package" same \
+    "$(cmp -s "$root/examples/host/$list" "$app/$list" && echo same)"
+done
+# StyleList.txt did not exist before: the package's section is taken out of it.
+expect_bytes StyleList.txt ''
 
 # --- An older section in other letter case, which the INI functions would update in place
 # and fxinstall would not find: the setup writes the section afresh, and it installs.
