@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/narrow_string.h"
+#include "effects/list_file.h"
 #include "effects/merge_index.h"
 #include "platform/text_file.h"
 
@@ -22,12 +23,8 @@ EffectList& EffectList::operator=(EffectList&&) noexcept = default;
 
 LoadResult LoadEffectList(EffectList& list, const std::string& path) {
   platform::TextFileReader file;
-  LoadResult result;
-  result.status = file.ReadAll(path);
-  if (result.status != platform::OpenStatus::kRead) {
-    result.reason = file.Error();
-    return result;
-  }
+  LoadResult result = ReadWholeFile(file, path);
+  if (result.status != platform::OpenStatus::kRead) return result;
 
   EffectSection open;
   std::string_view line;
@@ -50,18 +47,12 @@ LoadResult LoadEffectList(EffectList& list, const std::string& path) {
 }
 
 SaveResult SaveEffectList(const EffectList& list, const std::string& path) {
-  platform::TextFileWriter file;
-  SaveResult result;
-  if (file.Open(path)) {
+  return ReplaceWholeFile(path, [&](platform::TextFileWriter& file) {
     for (const EffectSection& section : list.sections) {
       for (const std::string_view line : section.lines) file.WriteLine(line);
       file.WriteLine("");
     }
-    if (file.Commit()) return result;
-  }
-  result.ok = false;
-  result.reason = file.Error();
-  return result;
+  });
 }
 
 }  // namespace fx

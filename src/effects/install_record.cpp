@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "effects/list_file.h"
 #include "platform/text_file.h"
 
 namespace fx {
@@ -133,12 +134,8 @@ PackageRecord* InstallRecord::Find(std::string_view package) {
 
 LoadResult LoadInstallRecord(InstallRecord& record, const std::string& path) {
   platform::TextFileReader file;
-  LoadResult result;
-  result.status = file.ReadAll(path);
-  if (result.status != platform::OpenStatus::kRead) {
-    result.reason = file.Error();
-    return result;
-  }
+  LoadResult result = ReadWholeFile(file, path);
+  if (result.status != platform::OpenStatus::kRead) return result;
   InstallRecord read;
   std::string_view line;
   for (size_t number = 1; file.ReadLine(line); ++number) {
@@ -168,9 +165,7 @@ LoadResult LoadInstallRecord(InstallRecord& record, const std::string& path) {
 }
 
 SaveResult SaveInstallRecord(const InstallRecord& record, const std::string& path) {
-  platform::TextFileWriter file;
-  SaveResult result;
-  if (file.Open(path)) {
+  return ReplaceWholeFile(path, [&](platform::TextFileWriter& file) {
     file.WriteLine("# What fxinstall changed for each package, so that fxremove can undo it.");
     file.WriteLine("# Written by fxinstall and fxremove; do not edit.");
     for (const PackageRecord& package : record.packages) {
@@ -178,11 +173,7 @@ SaveResult SaveInstallRecord(const InstallRecord& record, const std::string& pat
       file.WriteLine("package\t" + Escaped(package.name));
       for (const RecordEntry& entry : package.entries) file.WriteLine(FormatEntry(entry));
     }
-    if (file.Commit()) return result;
-  }
-  result.ok = false;
-  result.reason = file.Error();
-  return result;
+  });
 }
 
 bool RecordOf(const EffectCategory& category, const EntryReport& report, RecordEntry& entry) {

@@ -2,18 +2,15 @@
 
 #include <algorithm>
 
+#include "effects/list_file.h"
 #include "platform/text_file.h"
 
 namespace fx {
 
 LoadResult LoadTitleList(TitleList& titles, const std::string& path) {
   platform::TextFileReader file;
-  LoadResult result;
-  result.status = file.ReadAll(path);
-  if (result.status != platform::OpenStatus::kRead) {
-    result.reason = file.Error();
-    return result;
-  }
+  LoadResult result = ReadWholeFile(file, path);
+  if (result.status != platform::OpenStatus::kRead) return result;
   std::string_view line;
   while (file.ReadLine(line)) titles.lines.push_back(line);
   titles.text.Adopt(file.TakeBytes());
@@ -21,15 +18,9 @@ LoadResult LoadTitleList(TitleList& titles, const std::string& path) {
 }
 
 SaveResult SaveTitleList(const TitleList& titles, const std::string& path) {
-  platform::TextFileWriter file;
-  SaveResult result;
-  if (file.Open(path)) {
+  return ReplaceWholeFile(path, [&](platform::TextFileWriter& file) {
     for (const std::string_view line : titles.lines) file.WriteLine(line);
-    if (file.Commit()) return result;
-  }
-  result.ok = false;
-  result.reason = file.Error();
-  return result;
+  });
 }
 
 TitleOutcome RegisterTitlePackage(TitleList& titles, const std::string& packageName) {

@@ -22,15 +22,7 @@ export LC_ALL=C
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-passed=0 failed=0
-expect() {  # expect DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAILED: %s (%s)\n  expected: %q\n  actual:   %q\n' "$case" "$1" "$2" "$3"
-  fi
-}
+source "$here/expect.sh"
 
 # expect_bytes FILE FORMAT: FILE in the host directory holds exactly the bytes printf FORMAT
 # gives.

@@ -20,15 +20,7 @@ done
 work=$(mktemp -d)
 trap 'touch "$work/stop-receive-win" "$work/stop-hold-win"; wait; rm -rf "$work"' EXIT
 
-passed=0 failed=0
-expect() {  # expect DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAILED: %s (%s)\n  expected: %q\n  actual:   %q\n' "$case" "$1" "$2" "$3"
-  fi
-}
+source "$here/expect.sh"
 
 # A fresh app directory, with a space in its name, holding the installer.
 new_app() {
