@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds fxinstall, runs it on a copy of the example host directory and shows what it changed.
+# Builds fxinstall, runs it on a copy of the example host directory and shows what it changed,
+# then undoes it with fxremove.
 #   scripts/demo.sh [PackageName]     (default: AutumnTitles)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +18,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r examples/host "$work/before"
 cp -r examples/host "$work/host"
-cp build/demo/fxinstall "$work/host/"
+cp build/demo/fxinstall build/demo/fxremove "$work/host/"
 
 echo "\$ fxcheck $package     (what it would do)"
 build/demo/fxcheck "$package" "$work/host" || true
@@ -35,5 +36,20 @@ for file in $(cd "$work/host" && ls *.txt); do
   if ! cmp -s "$work/before/$file" "$work/host/$file"; then
     diff -u --label "before/$file" --label "after/$file" \
       <(show "$work/before/$file") <(show "$work/host/$file") || true
+  fi
+done
+
+echo
+echo "\$ fxremove $package     (undoes it)"
+set +e
+"$work/host/fxremove" "$package"
+status=$?
+set -e
+echo "exit code $status"
+for file in $(cd "$work/before" && ls *.txt); do
+  if cmp -s "$work/before/$file" "$work/host/$file"; then
+    echo "$file: as before"
+  else
+    echo "$file: differs"
   fi
 done
