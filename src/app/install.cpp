@@ -84,7 +84,6 @@ void Record(const std::string& packageName, const std::vector<RecordEntry>& land
 // of the files whose write was attempted.
 ChangeMask InstallLocked(const std::string& packageName, const std::string& directory,
                          RunReport& report) {
-  platform::CleanUpInterruptedReplacements(PathsIn(directory, WritableFileNames()));
   const std::string config = platform::PathIn(directory, kPackageConfigFile);
   const PackageSection section = ReadPackageSection(config, packageName);
   if (section.status == platform::OpenStatus::kFailed) {
@@ -109,13 +108,22 @@ void Run(const std::string& packageName, const InstallEnvironment& environment, 
     report.Problem(problem::NoAppDirectory(reason));
     return;
   }
+  ChangeFilesInHostDirectory(directory, environment, report,
+                             [&] { return InstallLocked(packageName, directory, report); });
+}
 
+}  // namespace
+
+void ChangeFilesInHostDirectory(const std::string& directory, const InstallEnvironment& environment,
+                                RunReport& report, const std::function<ChangeMask()>& change) {
   ChangeMask mask = 0;
   {
     platform::DirectoryLock lock;
+    std::string reason;
     switch (lock.Acquire(directory, environment.lockTimeout, reason)) {
       case platform::LockStatus::kAcquired:
-        mask = InstallLocked(packageName, directory, report);
+        platform::CleanUpInterruptedReplacements(PathsIn(directory, WritableFileNames()));
+        mask = change();
         break;
       case platform::LockStatus::kTimedOut:
         report.Problem(problem::OtherInstallationRunning(directory, environment.lockTimeout));
@@ -125,15 +133,12 @@ void Run(const std::string& packageName, const InstallEnvironment& environment, 
         return;
     }
   }
-
   // Every file is closed and the lock released: the next run need not wait for the editor.
   if (mask != 0) {
     const std::string notTold = problem::HostNotTold(environment.notifyHost(mask));
     if (!notTold.empty()) report.Problem(notTold);
   }
 }
-
-}  // namespace
 
 InstallEnvironment InstallEnvironment::Real() {
   return {platform::StartUp, platform::ExecutablePath, NotifyHost, kInstallLockTimeout, &std::cout,

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "app/problems.h"
 #include "effects/effect_category.h"
 #include "platform/host_window.h"
 
@@ -44,6 +45,13 @@ std::string AppDirectoryOf(const std::string& executablePath);
 // test's). False, with reason, when the system cannot say where the program is.
 bool FindAppDirectory(const ExecutablePathQuery& executablePath, std::string& directory,
                       std::string& reason);
+
+// What installing and removing share: takes the directory's lock (waiting up to lockTimeout for
+// another run), cleans up what killed runs left beside the files, runs change, which returns the
+// mask of the files whose write it attempted, releases the lock and tells the host editor a
+// non-zero mask. Problems go to report.
+void ChangeFilesInHostDirectory(const std::string& directory, const InstallEnvironment& environment,
+                                RunReport& report, const std::function<ChangeMask()>& change);
 
 // How long a run waits by default for another one in its directory.
 inline constexpr std::chrono::seconds kInstallLockTimeout{60};

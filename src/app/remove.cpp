@@ -9,9 +9,7 @@
 #include "effects/install_record.h"
 #include "package/package_section.h"
 #include "package/removal.h"
-#include "platform/directory_lock.h"
 #include "platform/file.h"
-#include "platform/stray_files.h"
 
 namespace fx {
 namespace {
@@ -107,31 +105,9 @@ void Run(RemovalRun& run, const InstallEnvironment& environment) {
     run.report.Problem(problem::NoAppDirectory(reason));
     return;
   }
-  ChangeMask mask = 0;
-  {
-    platform::DirectoryLock lock;
-    switch (lock.Acquire(run.directory, environment.lockTimeout, reason)) {
-      case platform::LockStatus::kAcquired:
-        break;
-      case platform::LockStatus::kTimedOut:
-        run.report.Problem(
-            problem::OtherInstallationRunning(run.directory, environment.lockTimeout));
-        return;
-      case platform::LockStatus::kFailed:
-        run.report.Problem(problem::CannotLock(run.directory, reason));
-        return;
-    }
-    std::vector<std::string> paths;
-    for (const std::string& name : WritableFileNames()) {
-      paths.push_back(platform::PathIn(run.directory, name));
-    }
-    platform::CleanUpInterruptedReplacements(paths);
-    mask = run.fromConfig ? RemoveDeclaredInConfig(run) : RemoveRecorded(run);
-  }
-  if (mask != 0) {
-    const std::string notTold = problem::HostNotTold(environment.notifyHost(mask));
-    if (!notTold.empty()) run.report.Problem(notTold);
-  }
+  ChangeFilesInHostDirectory(run.directory, environment, run.report, [&] {
+    return run.fromConfig ? RemoveDeclaredInConfig(run) : RemoveRecorded(run);
+  });
 }
 
 }  // namespace
