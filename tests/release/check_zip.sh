@@ -2,7 +2,7 @@
 # Checks a release zip: check_zip.sh win64|win32 ZIP VERSION OBJDUMP
 #
 # It holds exactly the three programs, the readme and the license in one folder named like the
-# zip; the programs carry what inspect_exe.sh checks, stripped; and the installer from the zip
+# zip; the programs carry what examine_exe.sh checks, stripped; and the installer from the zip
 # starts under Wine (exit code 77, skipped, where Wine cannot run it).
 set -uo pipefail
 
@@ -25,7 +25,7 @@ grep -q $'^License: MIT, see LICENSE.txt.*\r$' "$work/$folder/README.txt" ||
 grep -q $'^Copyright (c) 2026 the fxinstall authors\r$' "$work/$folder/LICENSE.txt" ||
   { echo "FAILED: LICENSE.txt lacks its copyright line, or its lines do not end in CR LF"; exit 1; }
 
-"$here/inspect_exe.sh" "$objdump" "$version" stripped "$work/$folder/fxinstall.exe" \
+"$here/examine_exe.sh" "$objdump" "$version" stripped "$work/$folder/fxinstall.exe" \
   "$work/$folder/fxcheck.exe" "$work/$folder/fxremove.exe" || exit 1
 
 # The shipped installer starts, and without a package name does nothing.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks what a shipped Windows program carries, with the cross toolchain's objdump:
 #
-#   inspect_exe.sh OBJDUMP VERSION stripped|debug EXE...
+#   examine_exe.sh OBJDUMP VERSION stripped|debug EXE...
 #
 # For each EXE: an application manifest (resource 24, ID 1) that asks for asInvoker without
 # UI access, is long-path aware, lists Windows 10 and sets no activeCodePage; a version resource
