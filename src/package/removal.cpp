@@ -41,13 +41,37 @@ bool FindOther(const InstallRecord& record, std::size_t skip,
   return false;
 }
 
-// Removes the last line of titles that equals name; false when there is none.
-bool RemoveTitleLine(TitleList& titles, std::string_view name) {
-  std::vector<std::string_view>& lines = titles.lines;
+// The list of category, read from its file in directory at its first use; null when the file
+// cannot be read.
+EffectList* LoadedList(HostLists& lists, const EffectCategory& category,
+                       const std::string& directory) {
+  CategoryList& list = lists.categories[category.row];
+  if (!list.load) {
+    list.load = LoadEffectList(list.list, platform::PathIn(directory, category.listFile));
+  }
+  return list.Unreadable() ? nullptr : &list.list;
+}
+
+// The first section of list named group.
+std::deque<EffectSection>::iterator FirstSection(EffectList& list, std::string_view group) {
+  return std::find_if(list.sections.begin(), list.sections.end(),
+                      [&](const EffectSection& s) { return s.name == group; });
+}
+
+// Removes the last title line that equals name, reading the title list from directory at its
+// first use. A line that is gone is undone already: by hand, or by an interrupted removal.
+Effect RemoveTitle(HostLists& lists, const std::string& directory, std::string_view name,
+                   ChangeMask& changed) {
+  if (!lists.titlesLoad) {
+    lists.titlesLoad = LoadTitleList(lists.titles, platform::PathIn(directory, kTitleListFile));
+  }
+  if (lists.titlesLoad->status == platform::OpenStatus::kFailed) return Effect::kListUnreadable;
+  std::vector<std::string_view>& lines = lists.titles.lines;
   const auto last = std::find(lines.rbegin(), lines.rend(), name);
-  if (last == lines.rend()) return false;
+  if (last == lines.rend()) return Effect::kAlreadyUndone;
   lines.erase(std::next(last).base());
-  return true;
+  changed |= kTitleListBit;
+  return Effect::kTitleRemoved;
 }
 
 class Remover {
@@ -75,44 +99,24 @@ class Remover {
  private:
   void UndoTitle(RemovalStep& step) {
     if (step.entry.kind == RecordKind::kTitlePresent) return;  // kNothingToUndo
-    if (!lists_.titlesLoad) {
-      lists_.titlesLoad =
-          LoadTitleList(lists_.titles, platform::PathIn(directory_, kTitleListFile));
-    }
-    if (lists_.titlesLoad->status == platform::OpenStatus::kFailed) {
-      step.effect = Effect::kListUnreadable;
-      return;
-    }
-    if (!RemoveTitleLine(lists_.titles, record_.packages[package_].name)) {
-      step.effect = Effect::kAlreadyUndone;  // gone: by hand, or by an interrupted removal
-      return;
-    }
-    step.effect = Effect::kTitleRemoved;
-    plan_.changed |= kTitleListBit;
+    step.effect = RemoveTitle(lists_, directory_, record_.packages[package_].name, plan_.changed);
   }
 
   void UndoLine(RemovalStep& step) {
     const RecordEntry& entry = step.entry;
     if (entry.kind == RecordKind::kPresent) return;  // kNothingToUndo
     const EffectCategory& category = *CategoryOfList(entry.list);
-    CategoryList& list = lists_.categories[category.row];
-    if (!list.load) {
-      list.load = LoadEffectList(list.list, platform::PathIn(directory_, category.listFile));
-    }
-    if (list.Unreadable()) {
+    EffectList* list = LoadedList(lists_, category, directory_);
+    if (list == nullptr) {
       step.effect = Effect::kListUnreadable;
       return;
     }
-
-    // Where the package's line stands now: an overwritten line is found by its name.
-    const auto section =
-        std::find_if(list.list.sections.begin(), list.list.sections.end(),
-                     [&](const EffectSection& s) { return s.name == entry.group; });
+    const auto section = FirstSection(*list, entry.group);
     // A line is found by its text; a named one that is not, by its name, to tell a line
     // changed by hand from one that is gone.
     std::vector<std::string_view>* lines = nullptr;
     std::size_t position = 0;
-    if (section != list.list.sections.end()) {
+    if (section != list->sections.end()) {
       lines = &section->lines;
       const std::string_view name = NameOfLine(entry.line);
       auto found = std::find(lines->begin(), lines->end(), entry.line);
@@ -165,14 +169,14 @@ class Remover {
 
     plan_.changed |= category.changeBit;
     if (entry.kind == RecordKind::kOverwritten) {
-      (*lines)[position] = list.list.text.Add(entry.oldLine);
+      (*lines)[position] = list->text.Add(entry.oldLine);
       step.effect = Effect::kLineRestored;
       return;
     }
     lines->erase(lines->begin() + static_cast<std::ptrdiff_t>(position));
     step.effect = Effect::kLineRemoved;
     if (entry.kind == RecordKind::kCreated && lines->size() == 1) {
-      list.list.sections.erase(section);
+      list->sections.erase(section);
       step.effect = Effect::kSectionRemoved;
     }
   }
@@ -232,18 +236,13 @@ RemovalPlan RemoveDeclared(const PackageDeclaration& package,
       }
     }
     if (step.effect == Effect::kHandedOver) continue;
-    CategoryList& list = lists.categories[category->row];
-    if (!list.load) {
-      list.load = LoadEffectList(list.list, platform::PathIn(directory, category->listFile));
-    }
-    if (list.Unreadable()) {
+    EffectList* list = LoadedList(lists, *category, directory);
+    if (list == nullptr) {
       step.effect = Effect::kListUnreadable;
       continue;
     }
-    const auto section =
-        std::find_if(list.list.sections.begin(), list.list.sections.end(),
-                     [&](const EffectSection& s) { return s.name == entry.group; });
-    if (section == list.list.sections.end()) {
+    const auto section = FirstSection(*list, entry.group);
+    if (section == list->sections.end()) {
       step.effect = Effect::kAlreadyUndone;
       continue;
     }
@@ -258,24 +257,14 @@ RemovalPlan RemoveDeclared(const PackageDeclaration& package,
     plan.changed |= category->changeBit;
     step.effect = Effect::kLineRemoved;
     if (lines.size() == 1) {
-      list.list.sections.erase(section);
+      list->sections.erase(section);
       step.effect = Effect::kSectionRemoved;
     }
   }
   if (package.title) {
     RemovalStep& step = plan.steps.emplace_back();
     step.entry.kind = RecordKind::kTitleAdded;
-    if (!lists.titlesLoad) {
-      lists.titlesLoad = LoadTitleList(lists.titles, platform::PathIn(directory, kTitleListFile));
-    }
-    if (lists.titlesLoad->status == platform::OpenStatus::kFailed) {
-      step.effect = Effect::kListUnreadable;
-    } else if (RemoveTitleLine(lists.titles, package.name)) {
-      step.effect = Effect::kTitleRemoved;
-      plan.changed |= kTitleListBit;
-    } else {
-      step.effect = Effect::kAlreadyUndone;
-    }
+    step.effect = RemoveTitle(lists, directory, package.name, plan.changed);
   }
   return plan;
 }
