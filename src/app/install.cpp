@@ -53,11 +53,16 @@ ChangeMask InstallLocked(const std::string& packageName, const std::string& dire
     return 0;
   }
   HostLists lists;
-  DispatchPackageSection(section, packageName, directory, lists);
+  // Each list is written as soon as it is final, so that the disk works while the next one is
+  // merged, and only one list is held at a time.
+  StagedWriteBack writeBack(directory);
+  DispatchPackageSection(
+      section, packageName, directory, lists,
+      [&](const EffectCategory& category) { writeBack.WriteList(lists, category); });
   for (std::string& line : problem::FilesLeftUnread(lists, directory)) {
     problems.push_back(std::move(line));
   }
-  WriteBackResult written = WriteBack(lists, directory);
+  WriteBackResult written = writeBack.Finish(lists);
   problems.insert(problems.end(), written.failures.begin(), written.failures.end());
   return written.mask;
 }

@@ -25,17 +25,43 @@ std::vector<std::string> WritableFileNames() {
   return names;
 }
 
-WriteBackResult WriteBack(const HostLists& lists, const std::string& directory) {
-  WriteBackResult result;
-  for (const PlannedWrite& write : PlanWriteBack(lists)) {
-    const std::string path = platform::PathIn(directory, write.fileName);
-    const SaveResult saved = write.category
-                                 ? SaveEffectList(lists.categories[write.category->row].list, path)
-                                 : SaveTitleList(lists.titles, path);
-    if (!saved.ok) result.failures.push_back(problem::CannotWrite(path, saved.reason));
-    result.mask |= write.bit;
+void StagedWriteBack::WriteList(HostLists& lists, const EffectCategory& category) {
+  EffectList& list = lists.categories[category.row].list;
+  if (list.sections.empty()) return;
+  const std::string path = platform::PathIn(directory_, category.listFile);
+  Add(path, category.changeBit, SaveEffectList(list, path, &queue_));
+  list = EffectList();
+}
+
+WriteBackResult StagedWriteBack::Finish(const HostLists& lists) {
+  if (!lists.titles.lines.empty()) {
+    const std::string path = platform::PathIn(directory_, kTitleListFile);
+    Add(path, kTitleListBit, SaveTitleList(lists.titles, path, &queue_));
   }
+  WriteBackResult result;
+  result.mask = mask_;
+  const std::vector<platform::ReplacementQueue::Outcome> outcomes = queue_.Commit();
+  auto outcome = outcomes.begin();
+  for (Written& file : written_) {
+    if (file.queued && !outcome->ok) file.failure = outcome->reason;
+    if (file.queued) ++outcome;
+    if (!file.failure.empty())
+      result.failures.push_back(problem::CannotWrite(file.path, file.failure));
+  }
+  written_.clear();
+  mask_ = 0;
   return result;
+}
+
+void StagedWriteBack::Add(const std::string& path, ChangeMask bit, const SaveResult& saved) {
+  written_.push_back({path, saved.ok, saved.ok ? std::string() : saved.reason});
+  mask_ |= bit;
+}
+
+WriteBackResult WriteBack(HostLists& lists, const std::string& directory) {
+  StagedWriteBack writeBack(directory);
+  for (const EffectCategory& category : kEffectCategories) writeBack.WriteList(lists, category);
+  return writeBack.Finish(lists);
 }
 
 }  // namespace fx

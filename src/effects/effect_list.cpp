@@ -49,7 +49,8 @@ LoadResult LoadEffectList(EffectList& list, const std::string& path) {
   return result;
 }
 
-SaveResult SaveEffectList(const EffectList& list, const std::string& path) {
+SaveResult SaveEffectList(const EffectList& list, const std::string& path,
+                          platform::ReplacementQueue* queue) {
   platform::TextFileWriter file;
   SaveResult result;
   if (file.Open(path)) {
@@ -57,7 +58,7 @@ SaveResult SaveEffectList(const EffectList& list, const std::string& path) {
       for (const std::string_view line : section.lines) file.WriteLine(line);
       file.WriteLine("");
     }
-    if (file.Commit()) return result;
+    if (queue ? file.CommitLater(*queue) : file.Commit()) return result;
   }
   result.ok = false;
   result.reason = file.Error();

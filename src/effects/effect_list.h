@@ -71,7 +71,10 @@ struct SaveResult {
   std::string reason;  // why the file could not be written; it is then unchanged
 };
 
-// Writes list to the file at path, replacing the file as a whole or not at all.
-SaveResult SaveEffectList(const EffectList& list, const std::string& path);
+// Writes list to the file at path, replacing the file as a whole or not at all. With a queue,
+// the new text is put in place later, with the queue's other files (platform/file.h); the
+// result then tells whether it could be written.
+SaveResult SaveEffectList(const EffectList& list, const std::string& path,
+                          platform::ReplacementQueue* queue = nullptr);
 
 }  // namespace fx

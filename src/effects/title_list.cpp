@@ -20,12 +20,13 @@ LoadResult LoadTitleList(TitleList& titles, const std::string& path) {
   return result;
 }
 
-SaveResult SaveTitleList(const TitleList& titles, const std::string& path) {
+SaveResult SaveTitleList(const TitleList& titles, const std::string& path,
+                         platform::ReplacementQueue* queue) {
   platform::TextFileWriter file;
   SaveResult result;
   if (file.Open(path)) {
     for (const std::string_view line : titles.lines) file.WriteLine(line);
-    if (file.Commit()) return result;
+    if (queue ? file.CommitLater(*queue) : file.Commit()) return result;
   }
   result.ok = false;
   result.reason = file.Error();

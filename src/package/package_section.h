@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -68,11 +69,17 @@ struct DispatchReport {
   std::optional<TitleOutcome> title;  // when the section registers the package
 };
 
+// Called with each category, in the order of kEffectCategories, once its entries are merged:
+// its list is final then.
+using CategoryDone = std::function<void(const EffectCategory&)>;
+
 // Acts on a section that was read: the entries of each category key, in the order of
 // kEffectCategories, go one by one to AddCategoryEntry with the list of lists and its file in
-// appDirectory; last, a "Dir" of "MovieTitle" registers the package in the title list, which is
-// read from its file first. A title file that exists but cannot be read is left alone.
+// appDirectory, and then the category goes to categoryDone (if any); last, a "Dir" of
+// "MovieTitle" registers the package in the title list, which is read from its file first. A
+// title file that exists but cannot be read is left alone.
 DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,
-                                      const std::string& appDirectory, HostLists& lists);
+                                      const std::string& appDirectory, HostLists& lists,
+                                      const CategoryDone& categoryDone = nullptr);
 
 }  // namespace fx

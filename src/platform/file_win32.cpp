@@ -270,6 +270,19 @@ void FileReplacement::Abandon() {
   inPlace_ = false;
 }
 
+void ReplacementQueue::Add(std::unique_ptr<FileReplacement> replacement) {
+  pending_.push_back(std::move(replacement));
+}
+
+std::vector<ReplacementQueue::Outcome> ReplacementQueue::Commit() {
+  std::vector<Outcome> outcomes(pending_.size());
+  for (size_t i = 0; i < pending_.size(); ++i) {
+    outcomes[i].ok = pending_[i]->Commit(outcomes[i].reason);
+  }
+  pending_.clear();
+  return outcomes;
+}
+
 namespace internal {
 
 std::string ResolvePath(const std::string& path) {

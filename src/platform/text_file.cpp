@@ -63,7 +63,7 @@ bool TextFileWriter::Open(const std::string& path) {
   buffer_.clear();
   failed_ = false;
   error_.clear();
-  if (!replacement_.Begin(path, error_)) return false;
+  if (!replacement_->Begin(path, error_)) return false;
   buffer_.reserve(2 * kBlockSize);
   return true;
 }
@@ -90,17 +90,25 @@ void TextFileWriter::WriteLine(std::string_view text) {
 }
 
 void TextFileWriter::Flush() {
-  if (!failed_ && !replacement_.Write(buffer_.data(), buffer_.size(), error_)) failed_ = true;
+  if (!failed_ && !replacement_->Write(buffer_.data(), buffer_.size(), error_)) failed_ = true;
   buffer_.clear();
 }
 
-bool TextFileWriter::Commit() {
+bool TextFileWriter::Finish() {
   Flush();
-  if (failed_) {
-    replacement_.Abandon();
-    return false;
-  }
-  return replacement_.Commit(error_);
+  if (failed_) replacement_->Abandon();
+  return !failed_;
+}
+
+bool TextFileWriter::Commit() {
+  return Finish() && replacement_->Commit(error_);
+}
+
+bool TextFileWriter::CommitLater(ReplacementQueue& queue) {
+  if (!Finish()) return false;
+  queue.Add(std::move(replacement_));
+  replacement_ = std::make_unique<FileReplacement>();
+  return true;
 }
 
 }  // namespace fx::platform

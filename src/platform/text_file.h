@@ -59,12 +59,19 @@ class TextFileWriter {
   // since Open(); the file is then as it was before.
   bool Commit();
 
+  // Hands the text written to queue, which puts it in the file's place with the others
+  // (ReplacementQueue::Commit()). False, with Error(), when anything failed since Open(); the
+  // file is then as it was before, and queue does not hear of it.
+  bool CommitLater(ReplacementQueue& queue);
+
   const std::string& Error() const { return error_; }
 
  private:
   void Flush();
+  // Writes what is buffered; false when anything failed since Open().
+  bool Finish();
 
-  FileReplacement replacement_;
+  std::unique_ptr<FileReplacement> replacement_ = std::make_unique<FileReplacement>();
   std::string buffer_;
   bool failed_ = false;
   std::string error_;
