@@ -61,10 +61,12 @@ PackageSection ReadPackageSection(const std::string& path, const std::string& pa
   return section;
 }
 
-DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,
-                                      const std::string& appDirectory, HostLists& lists,
-                                      const CategoryDone& categoryDone) {
-  DispatchReport report;
+namespace {
+
+// Dispatches the section; report, unless null, receives what became of every entry.
+void Dispatch(const PackageSection& section, const std::string& packageName,
+              const std::string& appDirectory, HostLists& lists, const CategoryDone& categoryDone,
+              DispatchReport* report) {
   std::vector<std::string> items;
   for (const EffectCategory& category : kEffectCategories) {
     const auto value = section.table.find(std::string(category.key));
@@ -73,7 +75,7 @@ DispatchReport DispatchPackageSection(const PackageSection& section, const std::
       const std::string path = platform::PathIn(appDirectory, category.listFile);
       for (std::string& item : items) {
         EntryReport entry = AddCategoryEntry(lists.categories[category.row], path, item);
-        report.items.push_back({&category, std::move(item), std::move(entry)});
+        if (report) report->items.push_back({&category, std::move(item), std::move(entry)});
       }
     }
     if (categoryDone) categoryDone(category);
@@ -85,11 +87,26 @@ DispatchReport DispatchPackageSection(const PackageSection& section, const std::
       lists.titlesLoad =
           LoadTitleList(lists.titles, platform::PathIn(appDirectory, kTitleListFile));
     }
-    report.title = lists.titlesLoad->status == platform::OpenStatus::kFailed
-                       ? TitleOutcome::kUnreadable
-                       : RegisterTitlePackage(lists.titles, packageName);
+    const TitleOutcome title = lists.titlesLoad->status == platform::OpenStatus::kFailed
+                                   ? TitleOutcome::kUnreadable
+                                   : RegisterTitlePackage(lists.titles, packageName);
+    if (report) report->title = title;
   }
+}
+
+}  // namespace
+
+DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,
+                                      const std::string& appDirectory, HostLists& lists) {
+  DispatchReport report;
+  Dispatch(section, packageName, appDirectory, lists, nullptr, &report);
   return report;
+}
+
+void DispatchPackageSection(const PackageSection& section, const std::string& packageName,
+                            const std::string& appDirectory, HostLists& lists,
+                            const CategoryDone& categoryDone) {
+  Dispatch(section, packageName, appDirectory, lists, categoryDone, nullptr);
 }
 
 }  // namespace fx

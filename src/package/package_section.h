@@ -69,17 +69,21 @@ struct DispatchReport {
   std::optional<TitleOutcome> title;  // when the section registers the package
 };
 
+// Acts on a section that was read: the entries of each category key, in the order of
+// kEffectCategories, go one by one to AddCategoryEntry with the list of lists and its file in
+// appDirectory; last, a "Dir" of "MovieTitle" registers the package in the title list, which is
+// read from its file first. A title file that exists but cannot be read is left alone.
+DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,
+                                      const std::string& appDirectory, HostLists& lists);
+
 // Called with each category, in the order of kEffectCategories, once its entries are merged:
 // its list is final then.
 using CategoryDone = std::function<void(const EffectCategory&)>;
 
-// Acts on a section that was read: the entries of each category key, in the order of
-// kEffectCategories, go one by one to AddCategoryEntry with the list of lists and its file in
-// appDirectory, and then the category goes to categoryDone (if any); last, a "Dir" of
-// "MovieTitle" registers the package in the title list, which is read from its file first. A
-// title file that exists but cannot be read is left alone.
-DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,
-                                      const std::string& appDirectory, HostLists& lists,
-                                      const CategoryDone& categoryDone = nullptr);
+// Dispatches as above, handing each category to categoryDone once its entries are merged, and
+// keeps no report (a few hundred bytes per entry, which the installer does not need).
+void DispatchPackageSection(const PackageSection& section, const std::string& packageName,
+                            const std::string& appDirectory, HostLists& lists,
+                            const CategoryDone& categoryDone);
 
 }  // namespace fx
