@@ -50,11 +50,12 @@ std::uint32_t ScanForPlainLine(const std::vector<std::string_view>& lines, std::
 std::uint32_t ScanForNamedLine(const std::vector<std::string_view>& lines, std::string_view name) {
   const std::size_t n = name.size();
   for (std::uint32_t i = 0; i < lines.size(); ++i) {
-    // Whether ":=" stands right after the name's length is the cheap half of the test, and
-    // rules out most lines of a section, whose names share long common beginnings.
+    // Whether ":=" stands right after the name's length, and the name's last byte before it,
+    // are the cheap half of the test, and rule out most lines of a section, whose names share
+    // long common beginnings (n is at least 1: a parsed name is never empty).
     const std::string_view present = lines[i];
     if (present.size() >= n + 2 && present[n] == ':' && present[n + 1] == '=' &&
-        present.compare(0, n, name) == 0) {
+        present[n - 1] == name[n - 1] && present.compare(0, n, name) == 0) {
       return i;
     }
   }

@@ -89,6 +89,18 @@ void TextFileWriter::WriteLine(std::string_view text) {
   if (buffer_.size() >= kBlockSize) Flush();
 }
 
+void TextFileWriter::WriteJoinedLines(std::string_view lines) {
+  if (lines.size() < kBlockSize) {
+    buffer_.append(lines);
+  } else {
+    // Large enough to go to the file straight from where it stands.
+    Flush();
+    if (!failed_ && !replacement_->Write(lines.data(), lines.size(), error_)) failed_ = true;
+  }
+  buffer_.append("\r\n");
+  if (buffer_.size() >= kBlockSize) Flush();
+}
+
 void TextFileWriter::Flush() {
   if (!failed_ && !replacement_->Write(buffer_.data(), buffer_.size(), error_)) failed_ = true;
   buffer_.clear();

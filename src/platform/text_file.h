@@ -31,6 +31,9 @@ class TextFileReader {
   // The next line, without its line end; false after the last line.
   bool ReadLine(std::string_view& line);
 
+  // The bytes read, which the lines are views into.
+  std::string_view Text() const { return {bytes_.get(), size_}; }
+
   // Hands over the bytes that the lines are views into, so that they outlive the reader.
   LargeBuffer TakeBytes() { return std::move(bytes_); }
 
@@ -54,6 +57,11 @@ class TextFileWriter {
 
   // Writes text and a line end: the same as WriteString(text) and WriteString("\n").
   void WriteLine(std::string_view text);
+
+  // Writes lines that stand one after the other with CR LF between them, and no other LF (bytes
+  // of a file that was read), and a line end after the last: the same as WriteLine() for each
+  // line, in one piece and without looking at the lines.
+  void WriteJoinedLines(std::string_view lines);
 
   // Puts the text written in the file's place. False, with Error(), when anything failed
   // since Open(); the file is then as it was before.
