@@ -56,6 +56,9 @@ LargeBuffer AllocateLargeBuffer(std::size_t size) {
     return LargeBuffer(static_cast<char*>(bytes));
   }
   const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+  // Half as much again is only address space until it is touched: a later, somewhat larger
+  // file can reuse the buffer, and then takes fresh pages only for what it needs beyond.
+  const std::size_t mapped = rounded + rounded / kHugePage / 2 * kHugePage;
   {
     const std::lock_guard<std::mutex> hold(spareLock);
     if (spare != nullptr && spareSize >= rounded) {
@@ -69,7 +72,7 @@ LargeBuffer AllocateLargeBuffer(std::size_t size) {
     spare = nullptr;
     spareSize = 0;
   }
-  return LargeBuffer(MapAligned(rounded), LargeBufferDeleter{rounded});
+  return LargeBuffer(MapAligned(mapped), LargeBufferDeleter{mapped});
 }
 
 }  // namespace fx::platform
