@@ -4,11 +4,14 @@ slows down or speeds up during the session affects every command alike.
 
   paired.py ROUNDS JSON NAME PREPARE COMMAND [NAME PREPARE COMMAND ...]
 
-PREPARE runs (untimed, through the shell) before each timed run of its COMMAND. Prints each
+PREPARE runs (untimed, through the shell) before each timed run of its COMMAND, which is
+started directly (split like a shell would, but without one, whose start-up would be timed
+too). Prints each
 command's median wall time and, against the first command, the median of the per-round ratios,
 and writes every time to JSON.
 """
 import json
+import shlex
 import statistics
 import subprocess
 import sys
@@ -19,11 +22,12 @@ def main():
     rounds, out, rest = int(sys.argv[1]), sys.argv[2], sys.argv[3:]
     commands = [rest[i:i + 3] for i in range(0, len(rest), 3)]
     times = {name: [] for name, _, _ in commands}
+    argv = {name: shlex.split(command) for name, _, command in commands}
     for _ in range(rounds + 1):  # the first round warms up and is not counted
         for name, prepare, command in commands:
             subprocess.run(prepare, shell=True, check=True)
             begin = time.perf_counter()
-            subprocess.run(command, shell=True, check=True)
+            subprocess.run(argv[name], check=True)
             times[name].append(time.perf_counter() - begin)
     times = {name: runs[1:] for name, runs in times.items()}
     first = commands[0][0]
