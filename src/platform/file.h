@@ -173,8 +173,10 @@ class FileReplacement {
 //   POSIX: every new file is flushed (most of it is on disk by then), then each takes its
 //   target's place in turn, then each directory that changed is flushed once.
 //   Windows: each is committed in turn, as FileReplacement::Commit() does.
-// Until Commit() every target stays locked and as it was; a queue destroyed before it abandons
-// its replacements.
+// A file written in place keeps its new text in memory until it is written: it is put in place
+// when added, after every file added before it, so that a run does not hold the texts of many.
+// Until then every target stays locked and as it was; a queue destroyed before abandons the
+// replacements it holds.
 class ReplacementQueue {
  public:
   struct Outcome {
@@ -188,7 +190,11 @@ class ReplacementQueue {
   std::vector<Outcome> Commit();
 
  private:
+  // Puts the pending replacements in place, in order, and records their outcomes.
+  void CommitPending();
+
   std::vector<std::unique_ptr<FileReplacement>> pending_;
+  std::vector<Outcome> outcomes_;  // of the replacements put in place so far
 };
 
 }  // namespace fx::platform

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/file.h"
 #include "platform/stray_files.h"
@@ -291,18 +292,25 @@ void FileReplacement::Abandon() {
 }
 
 void ReplacementQueue::Add(std::unique_ptr<FileReplacement> replacement) {
+  const bool inPlace = replacement->inPlace_;
 #ifdef __linux__
   // Only a start: the flush before the rename waits for what is not written by then, and
   // reports any error.
-  if (!replacement->inPlace_) {
-    sync_file_range(Fd(replacement->tempFile_), 0, 0, SYNC_FILE_RANGE_WRITE);
-  }
+  if (!inPlace) sync_file_range(Fd(replacement->tempFile_), 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
   pending_.push_back(std::move(replacement));
+  if (inPlace) CommitPending();
 }
 
 std::vector<ReplacementQueue::Outcome> ReplacementQueue::Commit() {
-  std::vector<Outcome> outcomes(pending_.size());
+  CommitPending();
+  return std::exchange(outcomes_, {});
+}
+
+void ReplacementQueue::CommitPending() {
+  const size_t first = outcomes_.size();
+  outcomes_.resize(first + pending_.size());
+  Outcome* const outcomes = outcomes_.data() + first;
   // Flushing every new file before the first rename costs no more than flushing each before
   // its own: the write-back of all of them was started in Add().
   for (size_t i = 0; i < pending_.size(); ++i) {
@@ -322,7 +330,6 @@ std::vector<ReplacementQueue::Outcome> ReplacementQueue::Commit() {
   }
   for (const std::string& directory : directories) SyncDirectory(directory);
   pending_.clear();  // closes the new files and releases the old ones' locks
-  return outcomes;
 }
 
 namespace internal {

@@ -4,6 +4,7 @@
 #include <aclapi.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/file.h"
 #include "platform/stray_files.h"
@@ -271,16 +272,22 @@ void FileReplacement::Abandon() {
 }
 
 void ReplacementQueue::Add(std::unique_ptr<FileReplacement> replacement) {
+  const bool inPlace = replacement->inPlace_;
   pending_.push_back(std::move(replacement));
+  if (inPlace) CommitPending();
 }
 
 std::vector<ReplacementQueue::Outcome> ReplacementQueue::Commit() {
-  std::vector<Outcome> outcomes(pending_.size());
-  for (size_t i = 0; i < pending_.size(); ++i) {
-    outcomes[i].ok = pending_[i]->Commit(outcomes[i].reason);
+  CommitPending();
+  return std::exchange(outcomes_, {});
+}
+
+void ReplacementQueue::CommitPending() {
+  for (const std::unique_ptr<FileReplacement>& replacement : pending_) {
+    Outcome& outcome = outcomes_.emplace_back();
+    outcome.ok = replacement->Commit(outcome.reason);
   }
   pending_.clear();
-  return outcomes;
 }
 
 namespace internal {
