@@ -2,6 +2,7 @@
 # Times fxinstall against the durable floor, measures its peak memory, and shows how its cost
 # grows.
 #   bench/run.sh [ROUNDS]   (needs python3 and /usr/bin/time, which it installs if missing)
+#   FXINSTALL=path/to/fxinstall bench/run.sh   times another build, an older one say
 # Prints the figures that the README quotes.
 #
 # The yardstick is bench/durable_floor: for each file fxinstall writes, in the same order, it
@@ -20,7 +21,7 @@ rounds=${1:-10}
 dpkg -s time >/dev/null 2>&1 || { apt-get update -q && apt-get install -y -q time; }
 cmake --preset native >/dev/null
 cmake --build --preset native --target fxinstall durable_floor >/dev/null
-installer=$root/build/native/fxinstall
+installer=${FXINSTALL:-$root/build/native/fxinstall}
 floor=$root/build/native/durable_floor
 
 rm -rf "$out" && mkdir -p "$out"
