@@ -31,7 +31,7 @@ python3 bench/generate.py section "$out/section10k" 10000
 python3 bench/generate.py small "$out/small"
 
 # A fresh copy of a host directory with the installer in it, on disk, before each timed run.
-prepare() { echo "rm -rf $out/run && cp -r $out/$1 $out/run && cp $installer $out/run/ && sync"; }
+prepare() { echo "rm -rf $out/run && cp -r $out/$1 $out/run && cp $installer $out/run/fxinstall && sync"; }
 # The files fxinstall writes back, in its order, of those the directory holds.
 written() {
   for name in TextInEffectList.txt TextStayEffectList.txt TextOutEffectList.txt StyleList.txt \
