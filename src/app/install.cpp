@@ -91,11 +91,17 @@ ChangeMask InstallLocked(const std::string& packageName, const std::string& dire
     return 0;
   }
   HostLists lists;
-  const DispatchReport dispatched = DispatchPackageSection(section, packageName, directory, lists);
+  // Each list is written as soon as it is final, so that the disk works while the next one is
+  // merged, and only one list is held at a time.
+  StagedWriteBack writeBack(directory);
+  const DispatchReport dispatched = DispatchPackageSection(
+      section, packageName, directory, lists,
+      [&](const EffectCategory& category) { writeBack.WriteList(lists, category); });
   for (std::string& line : problem::FilesLeftUnread(lists, directory)) {
     report.Problem(std::move(line));
   }
-  WriteBackResult written = WriteBack(PlanWriteBack(lists), lists, directory);
+  writeBack.WriteTitleList(lists);
+  WriteBackResult written = writeBack.Finish();
   for (std::string& line : written.failures) report.Problem(std::move(line));
   Record(packageName, Landed(dispatched, written.written), directory, report);
   return written.mask;

@@ -38,19 +38,48 @@ std::vector<std::string> WritableFileNames() {
   return names;
 }
 
+void StagedWriteBack::Write(const PlannedWrite& write, const HostLists& lists) {
+  const std::string path = platform::PathIn(directory_, write.fileName);
+  const SaveResult saved =
+      write.category ? SaveEffectList(lists.categories[write.category->row].list, path, &queue_)
+                     : SaveTitleList(lists.titles, path, &queue_);
+  written_.push_back({path, write.bit, saved.ok, saved.ok ? std::string() : saved.reason});
+}
+
+void StagedWriteBack::WriteList(HostLists& lists, const EffectCategory& category) {
+  EffectList& list = lists.categories[category.row].list;
+  if (list.sections.empty()) return;
+  Write({std::string(category.listFile), category.changeBit, &category}, lists);
+  list = EffectList();
+}
+
+void StagedWriteBack::WriteTitleList(const HostLists& lists) {
+  if (!lists.titles.lines.empty()) Write({kTitleListFile, kTitleListBit, nullptr}, lists);
+}
+
+WriteBackResult StagedWriteBack::Finish() {
+  WriteBackResult result;
+  const std::vector<platform::ReplacementQueue::Outcome> outcomes = queue_.Commit();
+  auto outcome = outcomes.begin();
+  for (Written& file : written_) {
+    if (file.queued && !outcome->ok) file.failure = outcome->reason;
+    if (file.queued) ++outcome;
+    result.mask |= file.bit;
+    if (file.failure.empty()) {
+      result.written |= file.bit;
+    } else {
+      result.failures.push_back(problem::CannotWrite(file.path, file.failure));
+    }
+  }
+  written_.clear();
+  return result;
+}
+
 WriteBackResult WriteBack(const std::vector<PlannedWrite>& plan, const HostLists& lists,
                           const std::string& directory) {
-  WriteBackResult result;
-  for (const PlannedWrite& write : plan) {
-    const std::string path = platform::PathIn(directory, write.fileName);
-    const SaveResult saved = write.category
-                                 ? SaveEffectList(lists.categories[write.category->row].list, path)
-                                 : SaveTitleList(lists.titles, path);
-    if (!saved.ok) result.failures.push_back(problem::CannotWrite(path, saved.reason));
-    result.mask |= write.bit;
-    if (saved.ok) result.written |= write.bit;
-  }
-  return result;
+  StagedWriteBack writeBack(directory);
+  for (const PlannedWrite& write : plan) writeBack.Write(write, lists);
+  return writeBack.Finish();
 }
 
 }  // namespace fx

@@ -46,14 +46,23 @@ std::uint32_t ScanForPlainLine(const std::vector<std::string_view>& lines, std::
   return SectionIndex::kNone;
 }
 
-// The first line that begins with name ":=", by scanning.
+// The first line that begins with name ":=", by scanning. n, the name's size, is at least 1: a
+// parsed name is never empty.
 std::uint32_t ScanForNamedLine(const std::vector<std::string_view>& lines, std::string_view name) {
   const std::size_t n = name.size();
+  // The cheap half of the test: the name's last byte with ":=" right after it. It rules out
+  // most lines of a section, whose names share long common beginnings. The three bytes are
+  // tested together, not with a branch each: for lines whose names are as long as this one,
+  // whether byte n is ':' is a coin toss that the processor cannot predict. A line too short
+  // to hold them is tested against bytes that never match.
+  const auto last = static_cast<unsigned char>(name[n - 1]);
+  static constexpr unsigned char kNoMatch[3] = {0, 0, 0};
   for (std::uint32_t i = 0; i < lines.size(); ++i) {
-    // Whether ":=" stands right after the name's length is the cheap half of the test, and
-    // rules out most lines of a section, whose names share long common beginnings.
     const std::string_view present = lines[i];
-    if (present.size() >= n + 2 && present[n] == ':' && present[n + 1] == '=' &&
+    const unsigned char* end = present.size() >= n + 2
+                                   ? reinterpret_cast<const unsigned char*>(present.data()) + n - 1
+                                   : kNoMatch;
+    if (((end[0] ^ last) | (end[1] ^ ':') | (end[2] ^ '=')) == 0 &&
         present.compare(0, n, name) == 0) {
       return i;
     }

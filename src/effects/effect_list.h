@@ -40,6 +40,10 @@ struct EffectList {
 
   std::deque<EffectSection> sections;
   TextStore text;  // the bytes of the lines read and merged
+  // The bytes of the file the list was read from (the last one, if several), kept in text.
+  // The lines read from it are views into it and hold no LF; saving writes lines that follow
+  // each other there, with a CR LF between, as one piece.
+  std::string_view fileText;
 
   // The lookup tables through which merging finds sections and lines once the list, or a
   // section, has received this many entries (merge_index.h); before, it scans. Tests set 0 to
@@ -71,7 +75,10 @@ struct SaveResult {
   std::string reason;  // why the file could not be written; it is then unchanged
 };
 
-// Writes list to the file at path, replacing the file as a whole or not at all.
-SaveResult SaveEffectList(const EffectList& list, const std::string& path);
+// Writes list to the file at path, replacing the file as a whole or not at all. With a queue,
+// the new text is put in place later, with the queue's other files (platform/file.h); the
+// result then tells whether it could be written.
+SaveResult SaveEffectList(const EffectList& list, const std::string& path,
+                          platform::ReplacementQueue* queue = nullptr);
 
 }  // namespace fx

@@ -17,14 +17,16 @@ inline LoadResult ReadWholeFile(platform::TextFileReader& file, const std::strin
   return result;
 }
 
-// Replaces the file at path, as a whole or not at all, by what writeLines(writer) writes.
+// Replaces the file at path, as a whole or not at all, by what writeLines(writer) writes: at
+// once, or, given a queue, when the queue commits (platform/file.h).
 template <typename WriteLines>
-SaveResult ReplaceWholeFile(const std::string& path, WriteLines writeLines) {
+SaveResult ReplaceWholeFile(const std::string& path, WriteLines writeLines,
+                            platform::ReplacementQueue* queue = nullptr) {
   platform::TextFileWriter file;
   SaveResult result;
   if (file.Open(path)) {
     writeLines(file);
-    if (file.Commit()) return result;
+    if (queue ? file.CommitLater(*queue) : file.Commit()) return result;
   }
   result.ok = false;
   result.reason = file.Error();

@@ -17,10 +17,14 @@ LoadResult LoadTitleList(TitleList& titles, const std::string& path) {
   return result;
 }
 
-SaveResult SaveTitleList(const TitleList& titles, const std::string& path) {
-  return ReplaceWholeFile(path, [&](platform::TextFileWriter& file) {
-    for (const std::string_view line : titles.lines) file.WriteLine(line);
-  });
+SaveResult SaveTitleList(const TitleList& titles, const std::string& path,
+                         platform::ReplacementQueue* queue) {
+  return ReplaceWholeFile(
+      path,
+      [&](platform::TextFileWriter& file) {
+        for (const std::string_view line : titles.lines) file.WriteLine(line);
+      },
+      queue);
 }
 
 TitleOutcome RegisterTitlePackage(TitleList& titles, const std::string& packageName) {

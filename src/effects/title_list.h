@@ -30,8 +30,9 @@ struct TitleList {
 LoadResult LoadTitleList(TitleList& titles, const std::string& path);
 
 // Writes titles to the file at path, each line followed by CR LF, the last included,
-// replacing the file as a whole or not at all.
-SaveResult SaveTitleList(const TitleList& titles, const std::string& path);
+// replacing the file as a whole or not at all; with a queue, as SaveEffectList() does.
+SaveResult SaveTitleList(const TitleList& titles, const std::string& path,
+                         platform::ReplacementQueue* queue = nullptr);
 
 enum class TitleOutcome {
   kAdded,          // the name was appended

@@ -92,18 +92,21 @@ ConfigSections ReadEverySection(const std::string& path) {
 }
 
 DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,
-                                      const std::string& appDirectory, HostLists& lists) {
+                                      const std::string& appDirectory, HostLists& lists,
+                                      const CategoryDone& categoryDone) {
   DispatchReport report;
   std::vector<std::string> items;
   for (const EffectCategory& category : kEffectCategories) {
     const auto value = section.table.find(std::string(category.key));
-    if (value == section.table.end() || value->second.empty()) continue;
-    SplitByDelimiter(value->second, ";", items);
-    const std::string path = platform::PathIn(appDirectory, category.listFile);
-    for (std::string& item : items) {
-      EntryReport entry = AddCategoryEntry(lists.categories[category.row], path, item);
-      report.items.push_back({&category, std::move(item), std::move(entry)});
+    if (value != section.table.end() && !value->second.empty()) {
+      SplitByDelimiter(value->second, ";", items);
+      const std::string path = platform::PathIn(appDirectory, category.listFile);
+      for (std::string& item : items) {
+        EntryReport entry = AddCategoryEntry(lists.categories[category.row], path, item);
+        report.items.push_back({&category, std::move(item), std::move(entry)});
+      }
     }
+    if (categoryDone) categoryDone(category);
   }
 
   const auto dir = section.table.find(kTitleKey);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -77,11 +78,18 @@ struct DispatchReport {
   std::optional<TitleOutcome> title;  // when the section registers the package
 };
 
+// Called with each category, in the order of kEffectCategories, once its entries are merged:
+// its list is final then (the installer writes it back and frees it at once).
+using CategoryDone = std::function<void(const EffectCategory&)>;
+
 // Acts on a section that was read: the entries of each category key, in the order of
 // kEffectCategories, go one by one to AddCategoryEntry with the list of lists and its file in
-// appDirectory; last, a "Dir" of "MovieTitle" registers the package in the title list, which is
-// read from its file first. A title file that exists but cannot be read is left alone.
+// appDirectory, and then the category, done, to categoryDone (when given); last, a "Dir" of
+// "MovieTitle" registers the package in the title list, which is read from its file first. A
+// title file that exists but cannot be read is left alone. The report copies what it needs:
+// it stays valid when a list is freed.
 DispatchReport DispatchPackageSection(const PackageSection& section, const std::string& packageName,
-                                      const std::string& appDirectory, HostLists& lists);
+                                      const std::string& appDirectory, HostLists& lists,
+                                      const CategoryDone& categoryDone = {});
 
 }  // namespace fx

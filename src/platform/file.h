@@ -44,14 +44,21 @@
 // Every failure returns false with a reason and leaves the target as it was, except a failure
 // part-way through an in-place Commit(), whose reason says so.
 //
+// Several files are replaced together through a ReplacementQueue (below): each one's new text
+// is written, and on Linux on its way to disk, while the next is still being prepared; at the
+// end they take their places in the order they were queued. Each file keeps the guarantee
+// above, and the failure of one stops none of the others.
+//
 // What an interrupted replacement leaves behind (the process killed, the machine stopped) is
 // at most a temporary file and, on Windows, the old file moved aside: stray_files.h cleans up.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fx::platform {
 
@@ -136,9 +143,16 @@ class FileReplacement {
   bool InPlace() const { return inPlace_; }
 
  private:
+  friend class ReplacementQueue;
+
   bool Fail(std::string& reason, const std::string& why);
   bool CreateTemporaryFile(std::string& reason, bool& impossible);
   bool CommitInPlace(std::string& reason);
+#ifndef _WIN32
+  // The steps of Commit(), which a ReplacementQueue takes for several files at once.
+  bool FlushNewText(std::string& reason);
+  bool PutInPlace(std::string& reason);
+#endif
 
   std::string target_;  // the file that is replaced (links resolved)
   std::string temp_;    // the temporary file beside it, while there is one
@@ -151,6 +165,36 @@ class FileReplacement {
   std::string backup_;            // where the old file is moved aside during the replacement
   unsigned long targetMode_ = 0;  // the old file's attributes
 #endif
+};
+
+// Replacements whose new text is complete, put in place together. Add() starts writing a
+// file's text to disk without waiting for it (Linux), so that the disk works while the caller
+// prepares the next file; Commit() then puts every file in place in the order added:
+//   POSIX: every new file is flushed (most of it is on disk by then), then each takes its
+//   target's place in turn, then each directory that changed is flushed once.
+//   Windows: each is committed in turn, as FileReplacement::Commit() does.
+// A file written in place keeps its new text in memory until it is written: it is put in place
+// when added, after every file added before it, so that a run does not hold the texts of many.
+// Until then every target stays locked and as it was; a queue destroyed before abandons the
+// replacements it holds.
+class ReplacementQueue {
+ public:
+  struct Outcome {
+    bool ok = true;
+    std::string reason;  // why the file could not be put in place; it is then as it was
+  };
+
+  // Takes over replacement, begun and with all its text written.
+  void Add(std::unique_ptr<FileReplacement> replacement);
+  // One outcome per replacement added, in order; the queue is empty afterwards.
+  std::vector<Outcome> Commit();
+
+ private:
+  // Puts the pending replacements in place, in order, and records their outcomes.
+  void CommitPending();
+
+  std::vector<std::unique_ptr<FileReplacement>> pending_;
+  std::vector<Outcome> outcomes_;  // of the replacements put in place so far
 };
 
 }  // namespace fx::platform

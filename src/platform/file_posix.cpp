@@ -9,7 +9,9 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/file.h"
 #include "platform/stray_files.h"
@@ -245,12 +247,23 @@ bool FileReplacement::Write(const char* data, std::size_t size, std::string& rea
 }
 
 bool FileReplacement::Commit(std::string& reason) {
+  if (!FlushNewText(reason) || !PutInPlace(reason)) return false;
+  if (!inPlace_) SyncDirectory(DirectoryOf(target_));
+  Abandon();  // closes the new file and releases the old one's lock
+  return true;
+}
+
+bool FileReplacement::FlushNewText(std::string& reason) {
+  if (!inPlace_ && fsync(Fd(tempFile_)) != 0) return Fail(reason, ErrorText(errno));
+  return true;
+}
+
+// The new text, on disk already unless written in place, takes the target's place. The old
+// file stays locked until Abandon().
+bool FileReplacement::PutInPlace(std::string& reason) {
   if (inPlace_) return CommitInPlace(reason);
-  if (fsync(Fd(tempFile_)) != 0) return Fail(reason, ErrorText(errno));
   if (rename(temp_.c_str(), target_.c_str()) != 0) return Fail(reason, ErrorText(errno));
   temp_.clear();
-  SyncDirectory(DirectoryOf(target_));
-  Abandon();  // closes the new file and releases the old one's lock
   return true;
 }
 
@@ -265,7 +278,6 @@ bool FileReplacement::CommitInPlace(std::string& reason) {
     if (reason.empty()) reason = ErrorText(errno);
     return Fail(reason, reason + " (the file was being written in place and may be incomplete)");
   }
-  Abandon();
   return true;
 }
 
@@ -277,6 +289,47 @@ void FileReplacement::Abandon() {
   inPlaceText_.clear();
   inPlaceText_.shrink_to_fit();
   inPlace_ = false;
+}
+
+void ReplacementQueue::Add(std::unique_ptr<FileReplacement> replacement) {
+  const bool inPlace = replacement->inPlace_;
+#ifdef __linux__
+  // Only a start: the flush before the rename waits for what is not written by then, and
+  // reports any error.
+  if (!inPlace) sync_file_range(Fd(replacement->tempFile_), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  pending_.push_back(std::move(replacement));
+  if (inPlace) CommitPending();
+}
+
+std::vector<ReplacementQueue::Outcome> ReplacementQueue::Commit() {
+  CommitPending();
+  return std::exchange(outcomes_, {});
+}
+
+void ReplacementQueue::CommitPending() {
+  const size_t first = outcomes_.size();
+  outcomes_.resize(first + pending_.size());
+  Outcome* const outcomes = outcomes_.data() + first;
+  // Flushing every new file before the first rename costs no more than flushing each before
+  // its own: the write-back of all of them was started in Add().
+  for (size_t i = 0; i < pending_.size(); ++i) {
+    outcomes[i].ok = pending_[i]->FlushNewText(outcomes[i].reason);
+  }
+  std::vector<std::string> directories;
+  for (size_t i = 0; i < pending_.size(); ++i) {
+    FileReplacement& replacement = *pending_[i];
+    if (!outcomes[i].ok) continue;
+    const bool renames = !replacement.inPlace_;
+    const std::string directory = DirectoryOf(replacement.target_);
+    outcomes[i].ok = replacement.PutInPlace(outcomes[i].reason);
+    if (outcomes[i].ok && renames &&
+        std::find(directories.begin(), directories.end(), directory) == directories.end()) {
+      directories.push_back(directory);
+    }
+  }
+  for (const std::string& directory : directories) SyncDirectory(directory);
+  pending_.clear();  // closes the new files and releases the old ones' locks
 }
 
 namespace internal {

@@ -4,6 +4,7 @@
 #include <aclapi.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/file.h"
 #include "platform/stray_files.h"
@@ -268,6 +269,25 @@ void FileReplacement::Abandon() {
   inPlaceText_.clear();
   inPlaceText_.shrink_to_fit();
   inPlace_ = false;
+}
+
+void ReplacementQueue::Add(std::unique_ptr<FileReplacement> replacement) {
+  const bool inPlace = replacement->inPlace_;
+  pending_.push_back(std::move(replacement));
+  if (inPlace) CommitPending();
+}
+
+std::vector<ReplacementQueue::Outcome> ReplacementQueue::Commit() {
+  CommitPending();
+  return std::exchange(outcomes_, {});
+}
+
+void ReplacementQueue::CommitPending() {
+  for (const std::unique_ptr<FileReplacement>& replacement : pending_) {
+    Outcome& outcome = outcomes_.emplace_back();
+    outcome.ok = replacement->Commit(outcome.reason);
+  }
+  pending_.clear();
 }
 
 namespace internal {

@@ -8,8 +8,8 @@
 namespace fx::platform {
 
 // Prepares the process for the run (Windows: standard output passes bytes through unchanged,
-// also when start-up then fails, and the module handle is there). False when the process
-// cannot run.
+// also when start-up then fails, and the module handle is there; Linux: freed heap memory is
+// kept for reuse). False when the process cannot run.
 bool StartUp();
 
 // The full path of the running executable, of any length. False, with reason, when the system

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace fx::platform {
 namespace {
 
@@ -12,7 +16,8 @@ constexpr std::size_t kBlockSize = 256 * 1024;
 
 OpenStatus TextFileReader::ReadAll(const std::string& path) {
   bytes_.reset();
-  size_ = next_ = 0;
+  size_ = next_ = searched_ = 0;
+  lineFeeds_ = 0;
   error_.clear();
   File file;
   const OpenStatus status = OpenForReading(path, file, error_);
@@ -42,20 +47,38 @@ OpenStatus TextFileReader::ReadAll(const std::string& path) {
   }
 }
 
-bool TextFileReader::ReadLine(std::string_view& line) {
-  if (next_ >= size_) return false;
-  const char* start = bytes_.get() + next_;
-  const std::size_t rest = size_ - next_;
-  const void* lf = std::memchr(start, '\n', rest);
-  std::size_t length = rest;
-  if (lf != nullptr) {
-    length = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
-    next_ += length + 1;
-    if (length > 0 && start[length - 1] == '\r') --length;
-  } else {
-    next_ = size_;
+bool TextFileReader::FindLineFeeds() {
+  const char* bytes = bytes_.get();
+#ifdef __SSE2__
+  // 64 bytes at a time, each LF a bit: a search per line would cost a call for every line.
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (searched_ + 64 <= size_) {
+    std::uint64_t found = 0;
+    for (std::size_t i = 0; i < 64; i += 16) {
+      const __m128i chunk =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + searched_ + i));
+      found |=
+          std::uint64_t{static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf)))}
+          << i;
+    }
+    block_ = searched_;
+    searched_ += 64;
+    if (found != 0) {
+      lineFeeds_ = found;
+      return true;
+    }
   }
-  line = std::string_view(start, length);
+#endif
+  // The rest (all of it without SSE2), one LF at a time.
+  if (searched_ >= size_) return false;
+  const void* found = std::memchr(bytes + searched_, '\n', size_ - searched_);
+  if (found == nullptr) {
+    searched_ = size_;
+    return false;
+  }
+  block_ = static_cast<std::size_t>(static_cast<const char*>(found) - bytes);
+  searched_ = block_ + 1;
+  lineFeeds_ = 1;
   return true;
 }
 
@@ -63,7 +86,7 @@ bool TextFileWriter::Open(const std::string& path) {
   buffer_.clear();
   failed_ = false;
   error_.clear();
-  if (!replacement_.Begin(path, error_)) return false;
+  if (!replacement_->Begin(path, error_)) return false;
   buffer_.reserve(2 * kBlockSize);
   return true;
 }
@@ -89,18 +112,38 @@ void TextFileWriter::WriteLine(std::string_view text) {
   if (buffer_.size() >= kBlockSize) Flush();
 }
 
+void TextFileWriter::WriteJoinedLines(std::string_view lines) {
+  if (lines.size() < kBlockSize) {
+    buffer_.append(lines);
+  } else {
+    // Large enough to go to the file straight from where it stands.
+    Flush();
+    if (!failed_ && !replacement_->Write(lines.data(), lines.size(), error_)) failed_ = true;
+  }
+  buffer_.append("\r\n");
+  if (buffer_.size() >= kBlockSize) Flush();
+}
+
 void TextFileWriter::Flush() {
-  if (!failed_ && !replacement_.Write(buffer_.data(), buffer_.size(), error_)) failed_ = true;
+  if (!failed_ && !replacement_->Write(buffer_.data(), buffer_.size(), error_)) failed_ = true;
   buffer_.clear();
 }
 
-bool TextFileWriter::Commit() {
+bool TextFileWriter::Finish() {
   Flush();
-  if (failed_) {
-    replacement_.Abandon();
-    return false;
-  }
-  return replacement_.Commit(error_);
+  if (failed_) replacement_->Abandon();
+  return !failed_;
+}
+
+bool TextFileWriter::Commit() {
+  return Finish() && replacement_->Commit(error_);
+}
+
+bool TextFileWriter::CommitLater(ReplacementQueue& queue) {
+  if (!Finish()) return false;
+  queue.Add(std::move(replacement_));
+  replacement_ = std::make_unique<FileReplacement>();
+  return true;
 }
 
 }  // namespace fx::platform

@@ -199,6 +199,28 @@ TEST_F(InstallTest, AFailureAtTheSecondListLeavesTheFirstReplacedAndTheLaterOnes
                            ": the file is read-only\n");
 }
 
+// TextIn is written before Tone is read; the lines still come as they always did: the lists
+// that could not be read first, then those that could not be written.
+TEST_F(InstallTest, ListsThatCannotBeReadAreReportedBeforeThoseThatCannotBeWritten) {
+  Given({{"ExEffConfig.ini", "[P]\nTextIn=G>a\nTone=G>a\nScene=G>a\n"},
+         {"TextInEffectList.txt", "+T\n"},
+         {"ToneList.txt", "+Old\n"}});
+  std::filesystem::permissions(dir.Path() / "TextInEffectList.txt",
+                               std::filesystem::perms::owner_read);
+  {
+    test::FileHolder holder(dir.PathOf("ToneList.txt"));
+    EXPECT_EQ(Install("P"), kExitPartlyFailed);
+  }
+  ExpectFiles({{"TextInEffectList.txt", "+T\n"},
+               {"ToneList.txt", "+Old\n"},
+               {"SceneList.txt", "+G\r\na\r\n\r\n"}});
+  EXPECT_EQ(masks, std::vector<ChangeMask>{0x102});
+  EXPECT_EQ(err.str(), "fxinstall: cannot read " + dir.PathOf("ToneList.txt") +
+                           ": locked by another process; it is left unchanged\n"
+                           "fxinstall: cannot write " +
+                           dir.PathOf("TextInEffectList.txt") + ": the file is read-only\n");
+}
+
 // Another installation in the same directory holds the lock from another thread here, as
 // another process would.
 class HeldLock {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "effects/effect_category.h"
 #include "support/temp_dir.h"
 
 namespace fx {
@@ -109,6 +110,41 @@ TEST(SaveEffectList, WritesEachSectionWithOneEmptyLineAfterIt) {
 
   ASSERT_TRUE(SaveEffectList(EffectList(), dir.PathOf("empty.txt")).ok);
   EXPECT_EQ(dir.Read("empty.txt"), "");
+}
+
+// Most lines are written back as they stand in the file read, in runs (effect_list.cpp): the
+// bytes must be those of writing each line by itself, whatever the file's line ends, blanks
+// and merged lines in between.
+TEST(SaveEffectList, WritesWhatItReadAndMergedAsLineByLine) {
+  std::string big = "+Big\r\n";
+  for (int i = 0; i < 20000; ++i) big += "line " + std::to_string(i) + ":=1,2,3\r\n";
+  const std::string file =
+      "  \r\nhead\r\n+A\r\na1\r\na2\n\na3\r\n  a4 \r\n\r\n\r\n+B\r\nb1:=1\r\nb\r2\r\n" + big +
+      "\r\n+C\r\nc1:=1\r\nc2\r\nlast";
+  TempDir dir;
+  dir.Write("list.txt", file);
+  EffectList list;
+  ASSERT_EQ(LoadEffectList(list, dir.PathOf("list.txt")).status, OpenStatus::kRead);
+  MergeEffectEntry(list, "A", "", "a1.5");
+  MergeEffectEntry(list, "B", "b1", "b1:=2");
+  MergeEffectEntry(list, "Big", "line 10000", "line 10000:=new");
+  MergeEffectEntry(list, "C", "c1", "c1:=1");
+  MergeEffectEntry(list, "C", "", "after last");
+  MergeEffectEntry(list, "D", "", "d");
+
+  std::string expected;
+  for (const EffectSection& section : list.sections) {
+    for (const std::string_view line : section.lines) expected += std::string(line) + "\r\n";
+    expected += "\r\n";
+  }
+  ASSERT_TRUE(SaveEffectList(list, dir.PathOf("saved.txt")).ok);
+  const std::optional<std::string> saved = dir.Read("saved.txt");
+  ASSERT_TRUE(saved.has_value());
+  EXPECT_TRUE(*saved == expected) << "saved " << saved->size() << " bytes, expected "
+                                  << expected.size();
+  const std::string start =
+      "head\r\n+A\r\na1\r\na2\r\na3\r\na4\r\na1.5\r\n\r\n+B\r\nb1:=2\r\nb\r2\r\n\r\n";
+  EXPECT_EQ(saved->substr(0, start.size()), start);
 }
 
 TEST(SaveEffectList, ReportsATargetThatCannotBeWrittenAndLeavesIt) {

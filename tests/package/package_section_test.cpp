@@ -118,6 +118,23 @@ TEST_F(DispatchTest, HandsEveryItemToItsCategoryInOrder) {
   EXPECT_FALSE(report.title.has_value());
 }
 
+// The installer writes a list back as soon as its category is done: by then every entry of
+// the category must be merged, and nothing of a later one.
+TEST_F(DispatchTest, TellsOfEachCategoryOnceItsEntriesAreMerged) {
+  dir.Write("ExEffConfig.ini", "[P]\nScene=G>s\nTextIn=G>a;G>b\nDir=MovieTitle\n");
+  const PackageSection section = ReadPackageSection(dir.PathOf("ExEffConfig.ini"), "P");
+  std::vector<std::string> seen;
+  DispatchPackageSection(section, "P", dir.Name(), lists, [&](const EffectCategory& category) {
+    std::string lines;
+    for (const std::string& line : ListLines(category.row)) lines += " " + line;
+    seen.push_back(std::string(category.key) + ":" + lines);
+    EXPECT_FALSE(lists.titlesLoad.has_value());
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{"TextIn: +G a b", "TextStay:", "TextOut:", "Style:",
+                                            "Adjust:", "Tone:", "Scene: +G s"}));
+  EXPECT_EQ(lists.titles.lines, std::vector<std::string_view>{"P"});
+}
+
 TEST_F(DispatchTest, RegistersATitlePackageOnlyForDirMovieTitle) {
   struct Case {
     std::string dirLine;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "platform/stray_files.h"
@@ -70,6 +71,102 @@ TEST(FileReplacement, WritesAFileWithASecondHardLinkInPlace) {
 #endif
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"list.txt", "second.txt"}));
 }
+
+// A begun replacement of the file at path with text, ready for a queue.
+std::unique_ptr<FileReplacement> Replacement(const std::string& path, const std::string& text) {
+  auto replacement = std::make_unique<FileReplacement>();
+  std::string reason;
+  EXPECT_TRUE(replacement->Begin(path, reason)) << reason;
+  EXPECT_TRUE(replacement->Write(text.data(), text.size(), reason)) << reason;
+  return replacement;
+}
+
+TEST(ReplacementQueue, PutsEveryFileInPlaceAtCommitAndNotBefore) {
+  TempDir dir;
+  dir.Write("a.txt", "old a");
+  ReplacementQueue queue;
+  queue.Add(Replacement(dir.PathOf("a.txt"), "new a"));
+  queue.Add(Replacement(dir.PathOf("b.txt"), "new b"));
+  // Until then each target is as it was, and locked.
+  EXPECT_EQ(dir.Read("a.txt"), "old a");
+  EXPECT_EQ(dir.Read("b.txt"), std::nullopt);
+  TextFileReader reader;
+  EXPECT_EQ(reader.ReadAll(dir.PathOf("a.txt")), OpenStatus::kFailed);
+
+  const std::vector<ReplacementQueue::Outcome> outcomes = queue.Commit();
+  ASSERT_EQ(outcomes.size(), 2u);
+  EXPECT_TRUE(outcomes[0].ok) << outcomes[0].reason;
+  EXPECT_TRUE(outcomes[1].ok) << outcomes[1].reason;
+  EXPECT_EQ(dir.Read("a.txt"), "new a");
+  EXPECT_EQ(dir.Read("b.txt"), "new b");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(reader.ReadAll(dir.PathOf("a.txt")), OpenStatus::kRead);
+  EXPECT_TRUE(queue.Commit().empty());
+}
+
+TEST(ReplacementQueue, AQueueLeftUncommittedLeavesEveryFileAsItWas) {
+  TempDir dir;
+  dir.Write("a.txt", "old a");
+  {
+    ReplacementQueue queue;
+    queue.Add(Replacement(dir.PathOf("a.txt"), "new a"));
+    queue.Add(Replacement(dir.PathOf("b.txt"), "new b"));
+  }
+  EXPECT_EQ(dir.Read("a.txt"), "old a");
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"a.txt"});
+}
+
+// Its text waits in memory until it is written, so it is not held back to the end; the files
+// queued before it are replaced first, those after it at Commit().
+TEST(ReplacementQueue, AFileWrittenInPlaceGoesInPlaceWhenQueued) {
+  TempDir dir;
+  dir.Write("a.txt", "old a");
+  dir.Write("linked.txt", "old linked");
+  dir.Write("c.txt", "old c");
+  std::filesystem::create_hard_link(dir.Path() / "linked.txt", dir.Path() / "second.txt");
+  ReplacementQueue queue;
+  queue.Add(Replacement(dir.PathOf("a.txt"), "new a"));
+  auto inPlace = Replacement(dir.PathOf("linked.txt"), "new linked");
+  ASSERT_TRUE(inPlace->InPlace());
+  queue.Add(std::move(inPlace));
+  EXPECT_EQ(dir.Read("a.txt"), "new a");
+  EXPECT_EQ(dir.Read("second.txt"), "new linked");
+  queue.Add(Replacement(dir.PathOf("c.txt"), "new c"));
+  EXPECT_EQ(dir.Read("c.txt"), "old c");
+
+  const std::vector<ReplacementQueue::Outcome> outcomes = queue.Commit();
+  ASSERT_EQ(outcomes.size(), 3u);
+  for (const ReplacementQueue::Outcome& outcome : outcomes) EXPECT_TRUE(outcome.ok);
+  EXPECT_EQ(dir.Read("c.txt"), "new c");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.txt", "c.txt", "linked.txt", "second.txt"}));
+}
+
+#ifndef _WIN32
+// The temporary file of the second replacement vanishes before Commit() (Windows would not let
+// it go while it is open): that one file stays as it was, and the others are replaced.
+TEST(ReplacementQueue, AFileThatCannotBePutInPlaceStopsNoOther) {
+  TempDir dir;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) dir.Write(name, "old");
+  ReplacementQueue queue;
+  queue.Add(Replacement(dir.PathOf("a.txt"), "new"));
+  queue.Add(Replacement(dir.PathOf("b.txt"), "new"));
+  for (const std::string& name : dir.List()) {
+    if (name.starts_with("b.txt.~fx")) std::filesystem::remove(dir.Path() / name);
+  }
+  queue.Add(Replacement(dir.PathOf("c.txt"), "new"));
+
+  const std::vector<ReplacementQueue::Outcome> outcomes = queue.Commit();
+  ASSERT_EQ(outcomes.size(), 3u);
+  EXPECT_TRUE(outcomes[0].ok);
+  EXPECT_FALSE(outcomes[1].ok);
+  EXPECT_EQ(outcomes[1].reason, "No such file or directory");
+  EXPECT_TRUE(outcomes[2].ok);
+  EXPECT_EQ(dir.Read("a.txt"), "new");
+  EXPECT_EQ(dir.Read("b.txt"), "old");
+  EXPECT_EQ(dir.Read("c.txt"), "new");
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+}
+#endif
 
 TEST(StrayFiles, CleanUpRemovesWhatKilledRunsLeftAndRecoversAMissingFile) {
   using Files = std::map<std::string, std::string>;

@@ -60,6 +60,25 @@ TEST(TextFileReader, SplitsLinesByTheTextModeRules) {
   }
 }
 
+// The reader looks for LFs 64 bytes at a time: line ends at every offset of a block and at
+// its edges (a CR ending one block, its LF starting the next), lines longer than a block, and
+// a last line without LF after whole blocks read as any others.
+TEST(TextFileReader, FindsLineEndsAtEveryPositionOfItsSearch) {
+  std::string bytes;
+  std::vector<std::string> lines;
+  for (size_t length = 0; length < 200; ++length) {
+    lines.emplace_back(length, static_cast<char>('a' + length % 26));
+    bytes += lines.back() + (length % 3 == 0 ? "\r\n" : "\n");
+  }
+  lines.push_back(std::string(63 - bytes.size() % 64, 'c'));
+  bytes += lines.back() + "\r\n";
+  lines.push_back(std::string(128, 'n'));
+  bytes += lines.back();
+  TempDir dir;
+  dir.Write("f.txt", bytes);
+  EXPECT_EQ(ReadAllLines(dir.PathOf("f.txt")), lines);
+}
+
 TEST(TextFileReader, TellsMissingFromUnreadable) {
   TempDir dir;
   TextFileReader reader;
