@@ -219,15 +219,18 @@ RemovalPlan RemoveDeclared(const PackageDeclaration& package,
                            const std::vector<PackageDeclaration>& others,
                            const std::string& directory, HostLists& lists) {
   RemovalPlan plan;
-  for (const auto& [category, entry] : package.entries) {
+  for (const auto& declared : package.entries) {
+    // Named, not bound: clang 14 does not let a lambda capture a structured binding.
+    const EffectCategory* category = declared.first;
+    const ParsedEntry& entry = declared.second;
     RemovalStep& step = plan.steps.emplace_back();
     step.entry = {RecordKind::kAppended, std::string(category->listFile), entry.group, entry.line,
                   ""};
     for (const PackageDeclaration& other : others) {
       const bool declares =
-          std::any_of(other.entries.begin(), other.entries.end(), [&](const auto& declared) {
-            return declared.first == category && declared.second.group == entry.group &&
-                   declared.second.line == entry.line;
+          std::any_of(other.entries.begin(), other.entries.end(), [&](const auto& theirs) {
+            return theirs.first == category && theirs.second.group == entry.group &&
+                   theirs.second.line == entry.line;
           });
       if (declares && other.name != package.name) {
         step.effect = Effect::kHandedOver;
