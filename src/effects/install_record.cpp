@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_set>
 
 #include "effects/list_file.h"
 #include "platform/text_file.h"
@@ -116,12 +117,13 @@ std::string FormatEntry(const RecordEntry& entry) {
   return text + Escaped(entry.line);
 }
 
-// Whether two entries stand for the same line of the same list and group.
-bool SameLine(const RecordEntry& a, const RecordEntry& b) {
-  const bool titleA = a.kind == RecordKind::kTitleAdded || a.kind == RecordKind::kTitlePresent;
-  const bool titleB = b.kind == RecordKind::kTitleAdded || b.kind == RecordKind::kTitlePresent;
-  if (titleA || titleB) return titleA && titleB;
-  return a.list == b.list && a.group == b.group && a.line == b.line;
+// What makes two entries stand for the same line of the same list and group (every title entry
+// is the same line).
+std::string LineKey(const RecordEntry& entry) {
+  if (entry.kind == RecordKind::kTitleAdded || entry.kind == RecordKind::kTitlePresent) {
+    return "\ttitle";
+  }
+  return entry.list + '\t' + Escaped(entry.group) + '\t' + Escaped(entry.line);
 }
 
 }  // namespace
@@ -208,10 +210,11 @@ void AddToRecord(InstallRecord& record, const std::string& package,
                  const std::vector<RecordEntry>& entries) {
   PackageRecord* block = record.Find(package);
   if (block == nullptr) block = &record.packages.emplace_back(PackageRecord{package, {}});
+  // A set of what the block holds, so that a package of many entries costs no more than it.
+  std::unordered_set<std::string> known;
+  for (const RecordEntry& entry : block->entries) known.insert(LineKey(entry));
   for (const RecordEntry& entry : entries) {
-    const bool known = std::any_of(block->entries.begin(), block->entries.end(),
-                                   [&](const RecordEntry& e) { return SameLine(e, entry); });
-    if (!known) block->entries.push_back(entry);
+    if (known.insert(LineKey(entry)).second) block->entries.push_back(entry);
   }
 }
 
