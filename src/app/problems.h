@@ -32,6 +32,7 @@ namespace fx::problem {
 std::string CannotRead(const std::string& path, const std::string& reason, const char* consequence);
 inline constexpr char kLeftUnchanged[] = "it is left unchanged";
 inline constexpr char kNothingInstalled[] = "nothing was installed";
+inline constexpr char kNothingRemoved[] = "nothing was removed";
 
 // One line for each list file that exists but could not be read, which the run left alone.
 std::vector<std::string> FilesLeftUnread(const HostLists& lists, const std::string& directory);

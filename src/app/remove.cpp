@@ -24,10 +24,9 @@ struct RemovalRun {
   bool noRecord = false;
 };
 
-// Writes back what plan changed and names the lines changed by hand. The bits of the files
-// written, and in mask those whose write was attempted.
-ChangeMask WriteBackRemoval(const RemovalPlan& plan, const HostLists& lists, RemovalRun& run,
-                            ChangeMask& mask) {
+// Writes back what plan changed, reports what could not be read or written, and names the
+// lines changed by hand (only list lines can be: a title line that is gone is undone already).
+WriteBackResult WriteBackRemoval(const RemovalPlan& plan, const HostLists& lists, RemovalRun& run) {
   for (std::string& line : problem::FilesLeftUnread(lists, run.directory)) {
     run.report.Problem(std::move(line));
   }
@@ -35,14 +34,10 @@ ChangeMask WriteBackRemoval(const RemovalPlan& plan, const HostLists& lists, Rem
   for (std::string& line : written.failures) run.report.Problem(std::move(line));
   for (const RemovalStep& step : plan.steps) {
     if (step.effect != RemovalStep::Effect::kChangedByHand) continue;
-    const bool title = step.entry.list.empty();
-    run.report.Note(problem::ChangedByHand(
-        platform::PathIn(run.directory, title ? kTitleListFile : step.entry.list),
-        title ? std::string() : step.entry.group, title ? run.package : step.entry.line,
-        step.currentLine));
+    run.report.Note(problem::ChangedByHand(platform::PathIn(run.directory, step.entry.list),
+                                           step.entry.group, step.entry.line, step.currentLine));
   }
-  mask = written.mask;
-  return written.written;
+  return written;
 }
 
 ChangeMask RemoveRecorded(RemovalRun& run) {
@@ -50,7 +45,7 @@ ChangeMask RemoveRecorded(RemovalRun& run) {
   InstallRecord record;
   const LoadResult loaded = LoadInstallRecord(record, path);
   if (loaded.status == platform::OpenStatus::kFailed) {
-    run.report.Problem(problem::CannotRead(path, loaded.reason, "nothing was removed"));
+    run.report.Problem(problem::CannotRead(path, loaded.reason, problem::kNothingRemoved));
     return 0;
   }
   if (record.Find(run.package) == nullptr) {
@@ -60,20 +55,19 @@ ChangeMask RemoveRecorded(RemovalRun& run) {
   }
   HostLists lists;
   const RemovalPlan plan = RemovePackage(record, run.package, run.directory, lists);
-  ChangeMask mask = 0;
-  const ChangeMask written = WriteBackRemoval(plan, lists, run, mask);
+  const WriteBackResult written = WriteBackRemoval(plan, lists, run);
   // Last: what could not be undone stays, so that a later run finishes the job.
-  UpdateRecordAfterRemoval(record, run.package, plan, written);
+  UpdateRecordAfterRemoval(record, run.package, plan, written.written);
   const SaveResult saved = SaveInstallRecord(record, path);
   if (!saved.ok) run.report.Problem(problem::CannotWrite(path, saved.reason));
-  return mask;
+  return written.mask;
 }
 
 ChangeMask RemoveDeclaredInConfig(RemovalRun& run) {
   const std::string path = platform::PathIn(run.directory, kPackageConfigFile);
   const ConfigSections config = ReadEverySection(path);
   if (config.status == platform::OpenStatus::kFailed) {
-    run.report.Problem(problem::CannotRead(path, config.reason, "nothing was removed"));
+    run.report.Problem(problem::CannotRead(path, config.reason, problem::kNothingRemoved));
     return 0;
   }
   std::vector<PackageDeclaration> others;
@@ -94,9 +88,7 @@ ChangeMask RemoveDeclaredInConfig(RemovalRun& run) {
   HostLists lists;
   const RemovalPlan plan =
       RemoveDeclared(DeclarationOf(run.package, *own), others, run.directory, lists);
-  ChangeMask mask = 0;
-  WriteBackRemoval(plan, lists, run, mask);
-  return mask;
+  return WriteBackRemoval(plan, lists, run).mask;
 }
 
 void Run(RemovalRun& run, const InstallEnvironment& environment) {

@@ -165,12 +165,6 @@ std::int64_t ReadSome(File& file, char* buffer, std::size_t size, std::string& r
   }
 }
 
-bool FileReplacement::Fail(std::string& reason, const std::string& why) {
-  reason = why;
-  Abandon();
-  return false;
-}
-
 bool FileReplacement::Begin(const std::string& path, std::string& reason) {
   Abandon();
   if (!ResolveLinks(path, target_)) return Fail(reason, ErrorText(errno));
@@ -281,16 +275,6 @@ bool FileReplacement::CommitInPlace(std::string& reason) {
   return true;
 }
 
-void FileReplacement::Abandon() {
-  tempFile_.Close();
-  if (!temp_.empty()) unlink(temp_.c_str());
-  temp_.clear();
-  targetLock_.Close();
-  inPlaceText_.clear();
-  inPlaceText_.shrink_to_fit();
-  inPlace_ = false;
-}
-
 void ReplacementQueue::Add(std::unique_ptr<FileReplacement> replacement) {
   const bool inPlace = replacement->inPlace_;
 #ifdef __linux__
@@ -300,11 +284,6 @@ void ReplacementQueue::Add(std::unique_ptr<FileReplacement> replacement) {
 #endif
   pending_.push_back(std::move(replacement));
   if (inPlace) CommitPending();
-}
-
-std::vector<ReplacementQueue::Outcome> ReplacementQueue::Commit() {
-  CommitPending();
-  return std::exchange(outcomes_, {});
 }
 
 void ReplacementQueue::CommitPending() {

@@ -140,12 +140,6 @@ std::int64_t ReadSome(File& file, char* buffer, std::size_t size, std::string& r
   return got;
 }
 
-bool FileReplacement::Fail(std::string& reason, const std::string& why) {
-  reason = why;
-  Abandon();
-  return false;
-}
-
 bool FileReplacement::Begin(const std::string& path, std::string& reason) {
   Abandon();
   // ReplaceFileA wants full paths (Wine fails on relative ones with ERROR_DIRECTORY).
@@ -261,25 +255,10 @@ bool FileReplacement::CommitInPlace(std::string& reason) {
   return true;
 }
 
-void FileReplacement::Abandon() {
-  tempFile_.Close();
-  if (!temp_.empty()) DeleteFileA(temp_.c_str());
-  temp_.clear();
-  targetLock_.Close();
-  inPlaceText_.clear();
-  inPlaceText_.shrink_to_fit();
-  inPlace_ = false;
-}
-
 void ReplacementQueue::Add(std::unique_ptr<FileReplacement> replacement) {
   const bool inPlace = replacement->inPlace_;
   pending_.push_back(std::move(replacement));
   if (inPlace) CommitPending();
-}
-
-std::vector<ReplacementQueue::Outcome> ReplacementQueue::Commit() {
-  CommitPending();
-  return std::exchange(outcomes_, {});
 }
 
 void ReplacementQueue::CommitPending() {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/directory_lock.h"
+#include "support/in_process.h"
 #include "support/temp_dir.h"
 
 namespace fx {
@@ -22,14 +23,12 @@ using Files = std::map<std::string, std::optional<std::string>>;  // nullopt: no
 // replaced by a recorder of the masks it would receive, which answers with hostOutcome.
 class InstallTest : public ::testing::Test {
  protected:
+  // Runs the installer with args after its own name.
   int Run(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    return InstallEffects(static_cast<int>(args.size()), argv.data(), environment);
+    return test::RunProgram(InstallEffects, std::move(args), environment);
   }
 
-  int Install(const std::string& package) { return Run({"fxinstall", package}); }
+  int Install(const std::string& package) { return Run({package}); }
 
   void Given(const Files& files) {
     for (const auto& [name, bytes] : files) {
@@ -46,20 +45,7 @@ class InstallTest : public ::testing::Test {
   platform::SendOutcome hostOutcome{platform::Delivery::kDelivered};
   std::ostringstream out;
   std::ostringstream err;
-  InstallEnvironment environment{
-      [] { return true; },
-      [this](std::string& path, std::string&) {
-        path = dir.PathOf("fxinstall");
-        return true;
-      },
-      [this](ChangeMask mask) {
-        masks.push_back(mask);
-        return hostOutcome;
-      },
-      kInstallLockTimeout,
-      &out,
-      &err,
-  };
+  InstallEnvironment environment = test::InProcessEnvironment(dir, masks, hostOutcome, out, err);
 };
 
 TEST_F(InstallTest, WritesBackEveryListThatHoldsASection) {
@@ -120,7 +106,7 @@ TEST_F(InstallTest, WritesBackEveryListThatHoldsASection) {
 
 TEST_F(InstallTest, TakesOnlyTheFirstArgumentExactlyAsGiven) {
   Given({{"ExEffConfig.ini", "[P]\nTextIn=G>p\n[ P ]\nTextIn=G>spaced\n"}});
-  EXPECT_EQ(Run({"fxinstall", " P ", "P", "more"}), kExitDone);
+  EXPECT_EQ(Run({" P ", "P", "more"}), kExitDone);
   ExpectFiles({{"TextInEffectList.txt", "+G\r\nspaced\r\n\r\n"}});
   EXPECT_EQ(masks, std::vector<ChangeMask>{0x2});
 }
@@ -129,8 +115,8 @@ TEST_F(InstallTest, DoesNothingWithoutAPackageName) {
   Given({{"ExEffConfig.ini", "[]\nTextIn=G>a\n"}});
   bool askedForPath = false;
   environment.executablePath = [&](std::string&, std::string&) { return askedForPath = true; };
-  EXPECT_EQ(Run({"fxinstall"}), kExitDone);
-  EXPECT_EQ(Run({"fxinstall", ""}), kExitDone);
+  EXPECT_EQ(Run({}), kExitDone);
+  EXPECT_EQ(Run({""}), kExitDone);
   EXPECT_FALSE(askedForPath);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"ExEffConfig.ini"});
   EXPECT_TRUE(masks.empty());

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "check/check.h"
+#include "support/in_process.h"
 #include "support/temp_dir.h"
 
 namespace fx {
@@ -38,12 +39,8 @@ class RemoveTest : public ::testing::Test {
   }
 
   int Run(int (*program)(int, char**, const InstallEnvironment&), std::vector<std::string> args) {
-    args.insert(args.begin(), "fx");
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
     err.str("");
-    return program(static_cast<int>(args.size()), argv.data(), environment);
+    return test::RunProgram(program, std::move(args), environment);
   }
   int Install(const std::string& package) { return Run(InstallEffects, {package}); }
   int Remove(std::vector<std::string> args) { return Run(RemoveEffects, std::move(args)); }
@@ -70,20 +67,8 @@ class RemoveTest : public ::testing::Test {
   std::vector<ChangeMask> masks;
   std::ostringstream out;
   std::ostringstream err;
-  InstallEnvironment environment{
-      [] { return true; },
-      [this](std::string& path, std::string&) {
-        path = dir.PathOf("fx");
-        return true;
-      },
-      [this](ChangeMask mask) {
-        masks.push_back(mask);
-        return platform::SendOutcome{platform::Delivery::kDelivered};
-      },
-      kInstallLockTimeout,
-      &out,
-      &err,
-  };
+  const platform::SendOutcome delivered{platform::Delivery::kDelivered};
+  InstallEnvironment environment = test::InProcessEnvironment(dir, masks, delivered, out, err);
 };
 
 TEST_F(RemoveTest, RemovingBothPackagesInEitherOrderGivesBackTheHostsFiles) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/install.h"
+#include "support/in_process.h"
 #include "support/temp_dir.h"
 
 namespace fx {
@@ -68,22 +69,10 @@ class CheckTest : public ::testing::Test {
   int Install(const std::string& packageName) {
     installErrors.str("");
     masks.clear();
-    InstallEnvironment environment{[] { return true; },
-                                   [this](std::string& path, std::string&) {
-                                     path = dir.PathOf("fxinstall");
-                                     return true;
-                                   },
-                                   [this](ChangeMask mask) {
-                                     masks.push_back(mask);
-                                     return platform::SendOutcome{platform::Delivery::kDelivered};
-                                   },
-                                   kInstallLockTimeout,
-                                   &installErrors,
-                                   &installErrors};
-    std::string program = "fxinstall";
-    std::string package = packageName;
-    char* argv[] = {program.data(), package.data(), nullptr};
-    return InstallEffects(2, argv, environment);
+    const platform::SendOutcome delivered{platform::Delivery::kDelivered};
+    return test::RunProgram(
+        InstallEffects, {packageName},
+        test::InProcessEnvironment(dir, masks, delivered, installErrors, installErrors));
   }
 
   std::string Line(const std::string& prefix) const {
